@@ -1,0 +1,43 @@
+#pragma once
+#include "foundation/WString.h"
+
+// The install archive read in caller-owned memory. Content from Get points into the one
+// cached block: valid until a Get needs another block or the archive is destroyed.
+class Archive {
+public:
+    Archive();
+    virtual ~Archive();
+
+    HRESULT Open(const void* data, int size);
+    HRESULT Get(const WString& name, const void** content, int* length);
+
+    int EntryCount() const { return entryCount_; }
+    int CurrentBlock() const { return currentBlock_; }
+    // Number of block decompressions so far (tests check the cache).
+    int BlockLoads() const { return blockLoads_; }
+
+private:
+    Archive(const Archive&) = delete;
+    Archive& operator=(const Archive&) = delete;
+
+    int mode_;
+    unsigned char* directory_;
+    int directorySize_;
+    const unsigned char* source_;
+    int sourceSize_;
+    unsigned char* blockCache_;
+    int currentBlock_;
+    int entryCount_;
+    int dataEnd_;            // end of the block part: start of D
+    int blockCacheSize_;
+    int blockLoads_;
+};
+
+// Version text of the product in the embedded archive (CR and LF dropped).
+HRESULT GetPackagedVersion(WString* version);
+// Extracts every file of the SETUP list resource listName below installFolder and writes
+// installFolder\Uninstall.
+HRESULT ExtractResourceArchive(const WString& installFolder, const WString& listName);
+// Whether an entry name stays below the install folder (relative, no ":", no empty or ".."
+// component, "/" and "\" both separators).
+bool IsSafeEntryName(const WString& name);

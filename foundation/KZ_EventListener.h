@@ -1,0 +1,69 @@
+#pragma once
+#include "foundation/WStringArray.h"
+
+class KZ_EventListener;
+
+typedef void (KZ_EventListener::*EventCallback)(const char* eventName, KZ_EventListener* publisher,
+                                                void* userData);
+
+// One subscription, owned by the publisher's list.
+struct EventSubscription {
+    const char* eventName;
+    KZ_EventListener* target;
+    EventCallback callback;
+    void* userData;
+    EventSubscription* next;
+    EventSubscription* previous;
+};
+
+// Keyboard pre-translation offered every non-event message of the main loop; non-zero
+// means consumed. The toolkit installs it.
+typedef int (*KeyPreTranslator)(MSG* message);
+
+// Base of every window, control, task and of the setup window: catalogs and named events.
+class KZ_EventListener {
+public:
+    KZ_EventListener();
+    virtual ~KZ_EventListener();
+
+    virtual bool IsKindOf(const char* className) const;
+    virtual WString GetMessage(const WString& key, const WStringArray& parameters);
+    virtual WString GetMessage(const WString& key, const WString& parameter);
+    virtual WString GetMessage(const WString& key);
+
+    // Newest subscriber first. Names are static text and are not copied.
+    EventSubscription* Subscribe(const char* eventName, KZ_EventListener* target,
+                                 EventCallback callback, void* userData = nullptr);
+    template <class T>
+    EventSubscription* Subscribe(const char* eventName, T* target,
+                                 void (T::*callback)(const char*, KZ_EventListener*, void*),
+                                 void* userData = nullptr)
+    {
+        return Subscribe(eventName, static_cast<KZ_EventListener*>(target),
+                         static_cast<EventCallback>(callback), userData);
+    }
+    void Unsubscribe(EventSubscription* subscription);
+    void Publish(const char* eventName);
+    // Queued to the main thread; the publisher and the name must outlive the delivery.
+    bool Post(const char* eventName);
+
+    void SetCatalog(const char* name) { catalog_ = name; }
+    void SetFallbackCatalog(const char* name) { fallbackCatalog_ = name; }
+    const char* GetCatalog() const { return catalog_; }
+    const char* GetFallbackCatalog() const { return fallbackCatalog_; }
+
+    static void SetMainThread();
+    static DWORD GetMainThread();
+    static UINT GetEventMessage();
+    static void SetKeyPreTranslator(KeyPreTranslator translator);
+    // The program's message loop; returns 0 at WM_QUIT.
+    static int RunMainLoop();
+
+private:
+    KZ_EventListener(const KZ_EventListener&) = delete;
+    KZ_EventListener& operator=(const KZ_EventListener&) = delete;
+
+    const char* catalog_;
+    const char* fallbackCatalog_;
+    EventSubscription* subscriptions_;
+};
