@@ -70,6 +70,13 @@ bool LocateBlock(const uint8_t* archive, int64_t dataEnd, int32_t index, BlockHe
 // True when [offset, offset + storedLength) is a stored form inside a block of contentSize.
 bool RecordFitsBlock(const Record& record, int32_t contentSize);
 
+// Whether a zlib stream of compressedSize bytes can inflate to inflatedSize bytes at all:
+// deflate expands at most 1032 to 1, so a larger claim is bad data and is refused before
+// anything is allocated for it.
+const int64_t kMaxInflateRatio = 1032;
+const int64_t kMaxInflateSlack = 64;
+bool PlausibleInflatedSize(int64_t compressedSize, int64_t inflatedSize);
+
 // Appends a record to a directory buffer.
 void AppendRecord(std::vector<uint8_t>& directory, const std::u16string& name, int32_t block,
                   int32_t offset, int32_t storedLength);
