@@ -1,0 +1,123 @@
+#include "foundation/PlatformError.h"
+
+#include "foundation/MessageCatalog.h"
+
+namespace {
+
+struct ErrorRecord {
+    WString errorText;
+    WStringArray context;
+};
+
+// Built on first use so that a failure recorded during static initialisation finds it ready.
+ErrorRecord& Record()
+{
+    static ErrorRecord record;
+    return record;
+}
+
+WString SystemText(DWORD code)
+{
+    LPWSTR buffer = nullptr;
+    DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                     FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                 nullptr, code, 0x400, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    WString text;
+    if (units > 0 && buffer != nullptr)
+        text = WString(buffer, static_cast<int>(units));
+    if (buffer != nullptr)
+        LocalFree(buffer);
+    return text;
+}
+
+} // namespace
+
+void PlatformError::SetSystemError()
+{
+    SetSystemError(GetLastError());
+}
+
+void PlatformError::SetSystemError(DWORD code)
+{
+    WString text = SystemText(code);
+    ErrorRecord& record = Record();
+    record.errorText = text;
+    record.context.Clear();
+}
+
+void PlatformError::SetError(const char* catalog, const WString& key, const WStringArray& parameters)
+{
+    // Look up first: a failing lookup records its own error, which this one then replaces.
+    WString text = MessageCatalog::Lookup(catalog, key, parameters);
+    ErrorRecord& record = Record();
+    record.errorText = text;
+    record.context.Clear();
+}
+
+void PlatformError::SetError(const char* catalog, const WString& key)
+{
+    SetError(catalog, key, EmptyWStringArray());
+}
+
+void PlatformError::AddContext(const char* catalog, const WString& key, const WStringArray& parameters)
+{
+    WString line = MessageCatalog::Lookup(catalog, key, parameters);
+    Record().context.Append(line);
+}
+
+void PlatformError::AddContext(const char* catalog, const WString& key)
+{
+    AddContext(catalog, key, EmptyWStringArray());
+}
+
+void PlatformError::AddContext(const char* catalog, const WString& key, const WString& parameter)
+{
+    WStringArray parameters;
+    parameters.Append(parameter);
+    AddContext(catalog, key, parameters);
+}
+
+WString PlatformError::GetMessage()
+{
+    const ErrorRecord& record = Record();
+    int count = record.context.Count();
+    WString text;
+    if (count >= 1) {
+        text.Append(record.context.At(0));
+        text.Append(L"\n");
+    }
+    text.Append(record.errorText);
+    if (count >= 2) {
+        text.Append(L"\n");
+        for (int i = 1; i < count; ++i) {
+            text.Append(L"\n");
+            text.Append(record.context.At(i));
+        }
+    }
+    return text;
+}
+
+bool PlatformError::ShowMessageBox(HWND owner, bool allowRetry)
+{
+    WString text = GetMessage();
+    UINT style = MB_ICONHAND | (allowRetry ? MB_RETRYCANCEL : MB_OK);
+    int answer = MessageBoxW(owner, text.c_str(), L"Error", style);
+    return answer != IDCANCEL;
+}
+
+WString PlatformError::GetErrorText()
+{
+    return Record().errorText;
+}
+
+WStringArray PlatformError::GetContext()
+{
+    return Record().context;
+}
+
+void PlatformError::Clear()
+{
+    ErrorRecord& record = Record();
+    record.errorText.Clear();
+    record.context.Clear();
+}
