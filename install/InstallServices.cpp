@@ -1,0 +1,304 @@
+#include "install/InstallServices.h"
+
+#include <cwchar>
+#include <new>
+#include <shlobj.h>
+
+#include "archive/DirectoryPath.h"
+#include "foundation/PlatformError.h"
+#include "foundation/ProductDefinition.h"
+
+namespace {
+
+const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+WString& DisplayNameValue()
+{
+    static WString value;
+    return value;
+}
+
+WString& KeyNameValue()
+{
+    static WString value;
+    return value;
+}
+
+WString ProductKeyPath(const WString& keyName)
+{
+    WString path(kUninstallKey);
+    path += L"\\";
+    path += keyName;
+    return path;
+}
+
+void RecordRegistryError(LONG status, const wchar_t* context, const WString& parameter)
+{
+    PlatformError::SetSystemError(static_cast<DWORD>(status));
+    PlatformError::AddContext(nullptr, context, parameter);
+}
+
+// Our REG_SZ values carry no terminator: the text ends at the returned byte count, or at an
+// earlier NUL when the data holds one.
+WString TextOfValue(const wchar_t* data, DWORD byteCount)
+{
+    int count = static_cast<int>(byteCount / sizeof(wchar_t));
+    for (int i = 0; i < count; ++i) {
+        if (data[i] == 0) {
+            count = i;
+            break;
+        }
+    }
+    return WString(data, count);
+}
+
+// Reads a REG_SZ value into a buffer of `capacity` characters.
+template <int capacity>
+LONG QueryText(HKEY key, const wchar_t* name, WString& text)
+{
+    wchar_t buffer[capacity];
+    DWORD size = sizeof(buffer);
+    DWORD type = 0;
+    const LONG status =
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    if (status == ERROR_SUCCESS)
+        text = TextOfValue(buffer, size);
+    return status;
+}
+
+LONG SetTextValue(HKEY key, const wchar_t* name, const WString& text)
+{
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.Length()) * sizeof(wchar_t));
+}
+
+LONG SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
+{
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof(value));
+}
+
+} // namespace
+
+InstallServices::InstallServices(const WString& displayName, const WString& keyName,
+                                 HINSTANCE instance, KZ_EventListener* owner)
+    : owner_(owner), instance_(instance)
+{
+    DisplayNameValue() = displayName;
+    KeyNameValue() = keyName;
+}
+
+InstallServices::InstallServices(const WString& name, HINSTANCE instance, KZ_EventListener* owner)
+    : owner_(owner), instance_(instance)
+{
+    DisplayNameValue() = name;
+    KeyNameValue() = name;
+}
+
+const WString& InstallServices::GetDisplayName()
+{
+    return DisplayNameValue();
+}
+
+const WString& InstallServices::GetKeyName()
+{
+    return KeyNameValue();
+}
+
+WString InstallServices::GetProductKeyPath()
+{
+    return ProductKeyPath(KeyNameValue());
+}
+
+HRESULT InstallServices::RegisterInstall(const WString& installLocation,
+                                         const WString& uninstallerPath, const WString& version)
+{
+    HKEY uninstallKey = nullptr;
+    HKEY productKey = nullptr;
+    HRESULT result = E_FAIL;
+    const WString path = GetProductKeyPath();
+
+    LONG status = RegOpenKeyW(HKEY_LOCAL_MACHINE, kUninstallKey, &uninstallKey);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegOpenKey", kUninstallKey);
+    } else {
+        status = RegCreateKeyW(uninstallKey, KeyNameValue().c_str(), &productKey);
+        RegCloseKey(uninstallKey);
+        if (status != ERROR_SUCCESS) {
+            productKey = nullptr;
+            RecordRegistryError(status, L"RegCreateKey", path);
+        }
+    }
+
+    if (productKey != nullptr) {
+        const WString icon = uninstallerPath + L",0";
+        struct Value {
+            const wchar_t* name;
+            const WString* text;    // null: the DWORD 1
+        };
+        const Value values[] = {
+            {L"DisplayName", &DisplayNameValue()},
+            {L"DisplayIcon", &icon},
+            {L"UninstallString", &uninstallerPath},
+            {L"InstallLocation", &installLocation},
+            {L"NoModify", nullptr},
+            {L"NoRepair", nullptr},
+            {L"DisplayVersion", &version},
+        };
+        // An empty version leaves the DisplayVersion of an earlier install as it was.
+        const int count = version.IsEmpty() ? 6 : 7;
+        result = S_OK;
+        for (int i = 0; i < count; ++i) {
+            status = values[i].text != nullptr
+                         ? SetTextValue(productKey, values[i].name, *values[i].text)
+                         : SetDwordValue(productKey, values[i].name, 1);
+            if (status != ERROR_SUCCESS) {
+                RecordRegistryError(status, L"RegSetValueEx", path + L"." + values[i].name);
+                result = E_FAIL;
+                break;
+            }
+        }
+        RegCloseKey(productKey);
+    }
+    return result;
+}
+
+HRESULT InstallServices::GetInstallPath(WString& location)
+{
+    location.Clear();
+    const WString path = GetProductKeyPath();
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegOpenKey", path);
+        return E_FAIL;
+    }
+    WString text;
+    status = QueryText<260>(key, L"InstallLocation", text);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegQueryValueEx", path + L".InstallLocation");
+        return E_FAIL;
+    }
+    location = text;
+    return S_OK;
+}
+
+HRESULT InstallServices::GetInstalledVersion(WString& version)
+{
+    version.Clear();
+    const WString path = ProductKeyPath(ProductDefinition::GetRegistryKeyName());
+    HKEY key = nullptr;
+    if (RegOpenKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key) != ERROR_SUCCESS)
+        return E_FAIL;
+    // A missing or over-long value is no failure once the key exists.
+    QueryText<128>(key, L"DisplayVersion", version);
+    RegCloseKey(key);
+    return S_OK;
+}
+
+void InstallServices::CreateDirectoryPath(const WString& path)
+{
+    ::CreateDirectoryPath(path);
+}
+
+HRESULT InstallServices::CreateProgramMenuFolder(WString& folder, WString subfolder)
+{
+    folder.Clear();
+    wchar_t programs[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE) ||
+        programs[0] == 0)
+        return E_FAIL;
+
+    WString path(programs);
+    if (path[path.Length() - 1] != L'\\')
+        path += L"\\";
+    path += DisplayNameValue();
+    CreateDirectoryW(path.c_str(), nullptr);
+    path += L"\\";
+    if (!subfolder.IsEmpty()) {
+        path += subfolder;
+        CreateDirectoryW(path.c_str(), nullptr);
+        path += L"\\";
+    }
+    folder = path;
+    return S_OK;
+}
+
+HRESULT InstallServices::GetTempDirectory(WString& folder)
+{
+    folder.Clear();
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, buffer);
+    if (length == 0 || length >= MAX_PATH) {
+        if (length == 0)
+            PlatformError::SetSystemError();
+        else
+            PlatformError::SetSystemError(ERROR_INSUFFICIENT_BUFFER);
+        PlatformError::AddContext(nullptr, L"GetTempPath");
+        return E_FAIL;
+    }
+    folder = WString(buffer, static_cast<int>(length));
+    return S_OK;
+}
+
+HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
+{
+    const WString path = GetProductKeyPath();
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegOpenKey", path);
+        return E_FAIL;
+    }
+    WString program;
+    status = QueryText<260>(key, L"UninstallString", program);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegQueryValueEx", path + L".UninstallString");
+        return E_FAIL;
+    }
+
+    STARTUPINFOW startup;
+    GetStartupInfoW(&startup);
+
+    // The uninstaller removes the installed files, its own among them: it runs from a copy
+    // under a fresh name, so an earlier copy is never overwritten.
+    WString temp;
+    GUID guid;
+    if (GetTempDirectory(temp) == S_OK && SUCCEEDED(CoCreateGuid(&guid))) {
+        const WString guidText = FromGuid(guid);
+        if (!guidText.IsEmpty()) {
+            const WString copy = temp + L"\\" + guidText + L".exe";
+            CopyFileW(program.c_str(), copy.c_str(), TRUE);
+            program = copy;
+        }
+    }
+
+    // CreateProcessW may write into the command line: it gets a private copy.
+    wchar_t* arguments = nullptr;
+    if (commandLine != nullptr) {
+        const size_t length = wcslen(commandLine);
+        arguments = new (std::nothrow) wchar_t[length + 1];
+        if (arguments == nullptr) {
+            PlatformError::SetError(nullptr, L"OutOfMemory");
+            return E_FAIL;
+        }
+        wmemcpy(arguments, commandLine, length + 1);
+    }
+
+    PROCESS_INFORMATION process = {};
+    HRESULT result = E_FAIL;
+    if (!CreateProcessW(program.c_str(), arguments, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        PlatformError::SetSystemError();
+        PlatformError::AddContext(nullptr, L"CreateProcess", KeyNameValue());
+    } else {
+        if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0)
+            result = S_OK;
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    delete[] arguments;
+    return result;
+}

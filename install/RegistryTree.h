@@ -1,0 +1,7 @@
+#pragma once
+#include "foundation/WString.h"
+
+// Deletes parent\name and every key below it, deepest first. Records "MyRegOpenKey" or
+// "RegDeleteKey" with the name of the key that failed. An empty name is refused: it would
+// name parent itself.
+HRESULT DeleteRegistryTree(HKEY parent, const WString& name);
