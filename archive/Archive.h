@@ -29,8 +29,9 @@ private:
     int currentBlock_;
     int entryCount_;
     int dataEnd_;            // end of the block part: start of D
-    int blockCacheSize_;
+    int blockCacheSize_;     // allocated size of the block cache (kept for the next block)
     int blockLoads_;
+    int blockContent_;       // content size of the cached block
 };
 
 // Version text of the product in the embedded archive (CR and LF dropped).
@@ -38,6 +39,7 @@ HRESULT GetPackagedVersion(WString* version);
 // Extracts every file of the SETUP list resource listName below installFolder and writes
 // installFolder\Uninstall.
 HRESULT ExtractResourceArchive(const WString& installFolder, const WString& listName);
-// Whether an entry name stays below the install folder (relative, no ":", no empty or ".."
-// component, "/" and "\" both separators).
+// Whether an entry name stays below the install folder (relative, no ":", no empty component,
+// no component of dots and spaces alone such as "..", no device name; "/" and "\" both
+// separators).
 bool IsSafeEntryName(const WString& name);

@@ -12,6 +12,11 @@ public:
     HRESULT Close();
     bool IsOpen() const { return file_ != nullptr; }
 
+    // Test seam: a WriteFile that reports success without writing cannot be provoked on a
+    // real file. Null restores the system's WriteFile.
+    typedef BOOL(WINAPI* WriteFileFunction)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    static void SetWriteFileForTest(WriteFileFunction function);
+
 private:
     HANDLE file_;
 };

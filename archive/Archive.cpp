@@ -1,0 +1,359 @@
+#include "archive/Archive.h"
+
+#include <cstring>
+#include <new>
+#include <zlib.h>
+
+#include "archive/ArchiveFormat.h"
+#include "archive/DirectoryPath.h"
+#include "archive/FileBuffer.h"
+#include "archive/ResourceBuffer.h"
+#include "foundation/PlatformError.h"
+#include "foundation/ProductDefinition.h"
+
+namespace {
+
+const int kMaxListLine = 259;
+// The file lists and the archive's names are written by the packer in Windows-1252; reading
+// them in the same code page finds "è" on every system, whatever its ANSI code page.
+const UINT kListCodePage = 1252;
+
+HRESULT Fail(const wchar_t* key)
+{
+    PlatformError::SetError(nullptr, key);
+    return E_FAIL;
+}
+
+inline bool IsSeparator(wchar_t unit)
+{
+    return unit == L'\\' || unit == L'/';
+}
+
+inline wchar_t Upper(wchar_t unit)
+{
+    return unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - 32) : unit;
+}
+
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, also with an extension: such a
+// component opens a device instead of a file.
+bool IsDeviceName(const wchar_t* component, int length)
+{
+    int base = 0;
+    while (base < length && component[base] != L'.')
+        ++base;
+    while (base > 0 && component[base - 1] == L' ')
+        --base;
+    if (base < 3 || base > 7)
+        return false;
+    wchar_t upper[8];
+    for (int i = 0; i < base; ++i)
+        upper[i] = Upper(component[i]);
+    upper[base] = 0;
+    const wchar_t* fixed[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* name : fixed) {
+        if (std::wcscmp(upper, name) == 0)
+            return true;
+    }
+    return base == 4 && (std::wcsncmp(upper, L"COM", 3) == 0 || std::wcsncmp(upper, L"LPT", 3) == 0) &&
+           upper[3] >= L'1' && upper[3] <= L'9';
+}
+
+} // namespace
+
+Archive::Archive()
+    : mode_(0), directory_(nullptr), directorySize_(0), source_(nullptr), sourceSize_(0),
+      blockCache_(nullptr), currentBlock_(-1), entryCount_(0), dataEnd_(0), blockCacheSize_(0),
+      blockLoads_(0), blockContent_(0)
+{
+}
+
+Archive::~Archive()
+{
+    delete[] directory_;
+    delete[] blockCache_;
+}
+
+HRESULT Archive::Open(const void* data, int size)
+{
+    if (mode_ != 0)
+        return Fail(L"Archive.AlreadyOpen");
+    if (data == nullptr || size == 0)
+        return Fail(L"Archive.EmptyBuffer");
+
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    ArchiveFormat::Trailer trailer;
+    if (size < 0 || !ArchiveFormat::DecodeTrailer(bytes, size, &trailer))
+        return Fail(L"Archive.InvalidData");
+    // A directory size no stream of Z bytes can reach is refused before it is allocated.
+    if (!ArchiveFormat::PlausibleInflatedSize(trailer.streamSize, trailer.directorySize))
+        return Fail(L"Archive.InvalidData");
+
+    unsigned char* directory = new (std::nothrow) unsigned char[static_cast<size_t>(trailer.directorySize)];
+    if (directory == nullptr)
+        return Fail(L"OutOfMemory");
+    uLongf produced = static_cast<uLongf>(trailer.directorySize);
+    const int result = uncompress(directory, &produced, bytes + trailer.streamOffset,
+                                  static_cast<uLong>(trailer.streamSize));
+    if (result != Z_OK || produced != static_cast<uLongf>(trailer.directorySize)) {
+        delete[] directory;
+        return Fail(L"Archive.InvalidData");
+    }
+
+    directory_ = directory;
+    directorySize_ = trailer.directorySize;
+    entryCount_ = trailer.entryCount;
+    source_ = bytes;
+    sourceSize_ = size;
+    dataEnd_ = static_cast<int>(trailer.streamOffset - 8);
+    mode_ = 1;
+    return S_OK;
+}
+
+HRESULT Archive::Get(const WString& name, const void** content, int* length)
+{
+    if (content != nullptr)
+        *content = nullptr;
+    if (length != nullptr)
+        *length = 0;
+    if (mode_ != 1)
+        return Fail(L"Archive.NotOpen");
+
+    const int units = name.Length();
+    const size_t nameBytes = static_cast<size_t>(units) * 2;
+    ArchiveFormat::Record record;
+    int64_t position = 0;
+    bool found = false;
+    for (int k = 0; k < entryCount_; ++k) {
+        if (!ArchiveFormat::DecodeRecord(directory_, directorySize_, &position, &record))
+            return Fail(L"Archive.InvalidData");    // the directory ends inside a record
+        // wchar_t is a UTF-16LE unit on Windows, so the stored bytes compare directly.
+        if (record.nameUnits == units && std::memcmp(record.name, name.c_str(), nameBytes) == 0) {
+            found = true;
+            break;
+        }
+    }
+    if (!found || record.block < 0)
+        return Fail(L"Archive.NotFound");
+
+    if (record.block != currentBlock_) {
+        ArchiveFormat::BlockHeader header;
+        if (!ArchiveFormat::LocateBlock(source_, dataEnd_, record.block, &header) ||
+            !ArchiveFormat::RecordFitsBlock(record, header.contentSize))
+            return Fail(L"Archive.InvalidData");
+        currentBlock_ = -1;
+        if (header.contentSize > blockCacheSize_) {
+            delete[] blockCache_;
+            blockCacheSize_ = 0;
+            blockCache_ = new (std::nothrow) unsigned char[static_cast<size_t>(header.contentSize)];
+            if (blockCache_ == nullptr)
+                return Fail(L"OutOfMemory");
+            blockCacheSize_ = header.contentSize;
+        }
+        ++blockLoads_;
+        uLongf produced = static_cast<uLongf>(header.contentSize);
+        const int result = uncompress(blockCache_, &produced, source_ + header.offset + ArchiveFormat::kBlockHeaderSize,
+                                      static_cast<uLong>(header.compressedSize));
+        if (result != Z_OK || produced != static_cast<uLongf>(header.contentSize))
+            return Fail(L"Archive.InvalidData");
+        currentBlock_ = record.block;
+        blockContent_ = header.contentSize;
+    } else if (!ArchiveFormat::RecordFitsBlock(record, blockContent_)) {
+        return Fail(L"Archive.InvalidData");
+    }
+
+    if (content != nullptr)
+        *content = blockCache_ + record.offset + ArchiveFormat::kStoredPrefixSize;
+    if (length != nullptr)
+        *length = record.storedLength - ArchiveFormat::kStoredPrefixSize;
+    return S_OK;
+}
+
+HRESULT GetPackagedVersion(WString* version)
+{
+    if (version == nullptr)
+        return E_FAIL;
+    version->Clear();
+
+    ResourceBuffer resource;
+    if (resource.Open(L"RESOURCES", L"KZ") != S_OK)
+        return E_FAIL;
+    Archive archive;
+    if (archive.Open(resource.Data(), resource.Remaining()) != S_OK)
+        return E_FAIL;
+    const WString path = ProductDefinition::GetVersionFile();
+    if (path.IsEmpty())
+        return E_FAIL;
+    const void* content = nullptr;
+    int length = 0;
+    if (archive.Get(path, &content, &length) != S_OK || length == 0)
+        return E_FAIL;
+
+    // The text converts into at most 4096 units: keep one byte more than that, so a longer
+    // text still fails the conversion as a whole instead of being cut.
+    const int kKeep = 4097;
+    char text[kKeep];
+    int kept = 0;
+    const char* bytes = static_cast<const char*>(content);
+    for (int i = 0; i < length && kept < kKeep; ++i) {
+        if (bytes[i] == 0)
+            break;
+        if (bytes[i] == '\r' || bytes[i] == '\n')
+            continue;
+        text[kept++] = bytes[i];
+    }
+    if (kept > 0)
+        *version = FromMultiByte(text, kept, CP_ACP);
+    return S_OK;
+}
+
+bool IsSafeEntryName(const WString& name)
+{
+    const int length = name.Length();
+    const wchar_t* text = name.c_str();
+    // Covers absolute paths, UNC paths and "\\?\" forms alike.
+    if (length == 0 || IsSeparator(text[0]))
+        return false;
+    int start = 0;
+    for (int i = 0; i <= length; ++i) {
+        if (i < length && text[i] == L':')
+            return false;     // a drive or an alternate data stream
+        if (i < length && !IsSeparator(text[i]))
+            continue;
+        const int count = i - start;
+        if (count == 0)
+            return false;
+        // Windows drops trailing dots and spaces, so ". ." or "..." may mean "..".
+        bool dotsAndSpaces = true;
+        for (int k = start; k < i; ++k) {
+            if (text[k] != L'.' && text[k] != L' ')
+                dotsAndSpaces = false;
+        }
+        if (dotsAndSpaces || IsDeviceName(text + start, count))
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+namespace {
+
+// Splits a list resource into lines: every control byte (CR, LF, ...) ends a line, empty lines
+// are skipped, and text after the last line break is a line too. A line over the limit is
+// refused rather than cut, since a cut name would extract a different file.
+HRESULT ReadFileList(const WString& listName, const unsigned char* bytes, int size, WStringArray* lines)
+{
+    char line[kMaxListLine + 1];
+    int used = 0;
+    int lineNumber = 1;
+    for (int i = 0; i <= size; ++i) {
+        const bool end = i == size || bytes[i] < 32;
+        if (!end) {
+            if (used == kMaxListLine) {
+                WStringArray parameters;
+                parameters.Append(listName);
+                parameters.Append(FromInt(lineNumber));
+                PlatformError::SetError(nullptr, L"Archive.ListLineTooLong", parameters);
+                return E_FAIL;
+            }
+            line[used++] = static_cast<char>(bytes[i]);
+            continue;
+        }
+        if (used > 0)
+            lines->Append(FromMultiByte(line, used, kListCodePage));
+        used = 0;
+        if (i < size && bytes[i] == '\n')
+            ++lineNumber;
+    }
+    return S_OK;
+}
+
+// "source -> target" names the entry target (leading spaces dropped); a line without "->"
+// is the entry name itself.
+WString EntryName(const WString& line)
+{
+    const int arrow = line.Find(WString(L"->"));
+    if (arrow < 0)
+        return line;
+    int start = arrow + 2;
+    const wchar_t* text = line.c_str();
+    while (start < line.Length() && text[start] == L' ')
+        ++start;
+    return line.Mid(start, line.Length() - start);
+}
+
+HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name)
+{
+    const void* content = nullptr;
+    int length = 0;
+    if (archive.Get(name, &content, &length) != S_OK) {
+        PlatformError::AddContext(nullptr, L"archive.Get", name);
+        return E_FAIL;
+    }
+    const WString target = installFolder + L"\\" + name;
+    int folderEnd = target.Length() - 1;
+    while (folderEnd >= 0 && !IsSeparator(target[folderEnd]))
+        --folderEnd;
+    if (folderEnd > 0)
+        CreateDirectoryPath(target.Mid(0, folderEnd));
+    if (file.OpenWrite(target) != S_OK) {
+        PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
+        return E_FAIL;
+    }
+    // Written straight from the block cache: no copy of the content.
+    if (file.WriteBuffer(content, length) != S_OK) {
+        file.Close();
+        PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
+        return E_FAIL;
+    }
+    file.Close();
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT ExtractResourceArchive(const WString& installFolder, const WString& listName)
+{
+    ResourceBuffer listResource;
+    if (listResource.Open(listName, L"SETUP") != S_OK)
+        return E_FAIL;
+    WStringArray lines;
+    if (ReadFileList(listName, listResource.Data(), listResource.Remaining(), &lines) != S_OK)
+        return E_FAIL;
+
+    ResourceBuffer archiveResource;
+    if (archiveResource.Open(L"RESOURCES", L"KZ") != S_OK)
+        return E_FAIL;
+    Archive archive;
+    if (archive.Open(archiveResource.Data(), archiveResource.Remaining()) != S_OK)
+        return E_FAIL;
+
+    // Every name is checked before the first file is written: a name that would leave the
+    // install folder stops the extraction with nothing written for it.
+    WStringArray names;
+    for (int i = 0; i < lines.Count(); ++i) {
+        const WString name = EntryName(lines.At(i));
+        if (!IsSafeEntryName(name)) {
+            WStringArray parameters;
+            parameters.Append(name);
+            PlatformError::SetError(nullptr, L"Archive.InvalidName", parameters);
+            PlatformError::AddContext(nullptr, L"archive.CheckName", name);
+            return E_FAIL;
+        }
+        names.Append(name);
+    }
+
+    FileBuffer file;
+    for (int i = 0; i < names.Count(); ++i) {
+        if (ExtractEntry(archive, file, installFolder, names.At(i)) != S_OK)
+            return E_FAIL;
+    }
+
+    const WString uninstallPath = installFolder + L"\\Uninstall";
+    if (file.OpenWrite(uninstallPath) != S_OK || file.WriteStringList(names) != S_OK) {
+        file.Close();
+        PlatformError::AddContext(nullptr, L"InstallServices.CreateUninstall", uninstallPath);
+        return E_FAIL;
+    }
+    file.Close();
+    return S_OK;
+}

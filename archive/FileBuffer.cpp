@@ -1,0 +1,82 @@
+#include "archive/FileBuffer.h"
+
+#include "foundation/PlatformError.h"
+
+namespace {
+FileBuffer::WriteFileFunction g_writeFile = ::WriteFile;
+}
+
+void FileBuffer::SetWriteFileForTest(WriteFileFunction function)
+{
+    g_writeFile = function != nullptr ? function : ::WriteFile;
+}
+
+FileBuffer::FileBuffer()
+    : file_(nullptr)
+{
+}
+
+FileBuffer::~FileBuffer()
+{
+    Close();
+}
+
+HRESULT FileBuffer::OpenWrite(const WString& path)
+{
+    Close();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        PlatformError::SetSystemError();
+        PlatformError::AddContext(nullptr, L"CreateFile.Write", path);
+        return E_FAIL;
+    }
+    file_ = file;
+    return S_OK;
+}
+
+HRESULT FileBuffer::WriteBuffer(const void* data, int size)
+{
+    if (file_ == nullptr) {
+        PlatformError::SetError(nullptr, L"FileBuffer.NotOpened.Write");
+        return E_FAIL;
+    }
+    if (size < 0 || (data == nullptr && size > 0)) {
+        PlatformError::SetSystemError(ERROR_INVALID_PARAMETER);
+        PlatformError::AddContext(nullptr, L"WriteFile");
+        return E_FAIL;
+    }
+    const unsigned char* next = static_cast<const unsigned char*>(data);
+    DWORD rest = static_cast<DWORD>(size);
+    while (rest > 0) {
+        DWORD written = 0;
+        // Cleared first so that a write making no progress is not blamed on an older error
+        // (CreateFileW leaves ERROR_ALREADY_EXISTS behind after replacing a file).
+        SetLastError(ERROR_SUCCESS);
+        if (!g_writeFile(file_, next, rest, &written, nullptr)) {
+            PlatformError::SetSystemError();
+            PlatformError::AddContext(nullptr, L"WriteFile");
+            return E_FAIL;
+        }
+        if (written == 0 || written > rest) {
+            // A write that makes no progress would be retried forever; the system gave no
+            // reason, so report the device as failing.
+            DWORD code = GetLastError();
+            PlatformError::SetSystemError(code != ERROR_SUCCESS ? code : ERROR_WRITE_FAULT);
+            PlatformError::AddContext(nullptr, L"WriteFile");
+            return E_FAIL;
+        }
+        next += written;
+        rest -= written;
+    }
+    return S_OK;
+}
+
+HRESULT FileBuffer::Close()
+{
+    if (file_ != nullptr) {
+        CloseHandle(file_);
+        file_ = nullptr;
+    }
+    return S_OK;
+}
