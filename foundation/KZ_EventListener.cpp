@@ -138,6 +138,10 @@ bool KZ_EventListener::Post(const char* eventName)
 
 void KZ_EventListener::SetMainThread()
 {
+    // Thread posting fails until the thread has a message queue: make sure it has one
+    // before other threads may post to it.
+    MSG message;
+    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     g_mainThread.store(GetCurrentThreadId());
 }
 
