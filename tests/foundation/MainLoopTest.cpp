@@ -1,0 +1,130 @@
+#include "foundation/KZ_EventListener.h"
+
+#include "LoopThread.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Delivery {
+    std::string name;
+    KZ_EventListener* publisher;
+    DWORD thread;
+};
+
+class Sink : public KZ_EventListener {
+public:
+    void OnEvent(const char* eventName, KZ_EventListener* publisher, void*)
+    {
+        deliveries.push_back({eventName, publisher, GetCurrentThreadId()});
+    }
+    std::vector<Delivery> deliveries;
+};
+
+TEST(MainLoop, PostWithoutMainThreadFails)
+{
+    ASSERT_EQ(0u, KZ_EventListener::GetMainThread());
+    Sink sink;
+    EXPECT_FALSE(sink.Post("Create"));
+    EXPECT_NE(0u, KZ_EventListener::GetEventMessage());
+    EXPECT_EQ(RegisterWindowMessageW(L"KZ_EventPublisher"), KZ_EventListener::GetEventMessage());
+}
+
+TEST(MainLoop, PostedEventsArriveInOrderOnTheLoopThread)
+{
+    KZ_EventListener first, second;
+    Sink sink;
+    for (KZ_EventListener* publisher : {&first, &second}) {
+        publisher->Subscribe("Create", &sink, &Sink::OnEvent);
+        publisher->Subscribe("Progress", &sink, &Sink::OnEvent);
+        publisher->Subscribe("End", &sink, &Sink::OnEvent);
+    }
+    LoopThread loop;
+    ASSERT_TRUE(loop.Start());
+    EXPECT_TRUE(first.Post("Create"));
+    EXPECT_TRUE(second.Post("Progress"));
+    EXPECT_TRUE(first.Post("End"));
+    EXPECT_TRUE(first.Post("Unheard"));
+    EXPECT_TRUE(loop.Quit());
+
+    ASSERT_EQ(3u, sink.deliveries.size());
+    const char* names[] = {"Create", "Progress", "End"};
+    KZ_EventListener* publishers[] = {&first, &second, &first};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(names[i], sink.deliveries[i].name);
+        EXPECT_EQ(publishers[i], sink.deliveries[i].publisher);
+        EXPECT_EQ(loop.ThreadId(), sink.deliveries[i].thread);
+    }
+    // The loop is over: no main thread, posting fails.
+    EXPECT_EQ(0u, KZ_EventListener::GetMainThread());
+    EXPECT_FALSE(first.Post("Create"));
+}
+
+int g_translatorSaw[3];
+UINT g_translatorSawEvent;
+
+int CountingTranslator(MSG* message)
+{
+    if (message->message == KZ_EventListener::GetEventMessage())
+        ++g_translatorSawEvent;
+    if (message->message == WM_APP + 1) {
+        ++g_translatorSaw[1];
+        return 1;       // consumed
+    }
+    if (message->message == WM_APP + 2)
+        ++g_translatorSaw[2];
+    return 0;
+}
+
+TEST(MainLoop, OtherMessagesGoThroughThePreTranslator)
+{
+    KZ_EventListener publisher;
+    Sink sink;
+    publisher.Subscribe("Size", &sink, &Sink::OnEvent);
+    KZ_EventListener::SetKeyPreTranslator(CountingTranslator);
+    LoopThread loop;
+    ASSERT_TRUE(loop.Start());
+    PostThreadMessageW(loop.ThreadId(), WM_APP + 1, 0, 0);
+    EXPECT_TRUE(publisher.Post("Size"));
+    PostThreadMessageW(loop.ThreadId(), WM_APP + 2, 0, 0);
+    PostThreadMessageW(loop.ThreadId(), WM_APP + 1, 0, 0);
+    EXPECT_TRUE(loop.Quit());
+    KZ_EventListener::SetKeyPreTranslator(nullptr);
+    EXPECT_EQ(2, g_translatorSaw[1]);
+    EXPECT_EQ(1, g_translatorSaw[2]);
+    EXPECT_EQ(0u, g_translatorSawEvent);
+    EXPECT_EQ(1u, sink.deliveries.size());
+}
+
+TEST(MainLoop, PostFromSeveralThreadsReachesTheLoop)
+{
+    KZ_EventListener publisher;
+    Sink sink;
+    publisher.Subscribe("Progress", &sink, &Sink::OnEvent);
+    LoopThread loop;
+    ASSERT_TRUE(loop.Start());
+    struct Poster {
+        static DWORD WINAPI Proc(LPVOID parameter)
+        {
+            KZ_EventListener* target = static_cast<KZ_EventListener*>(parameter);
+            for (int i = 0; i < 50; ++i)
+                target->Post("Progress");
+            return 0;
+        }
+    };
+    HANDLE posters[2];
+    for (HANDLE& poster : posters) {
+        poster = CreateThread(nullptr, 0, Poster::Proc, &publisher, 0, nullptr);
+        ASSERT_NE(nullptr, poster);
+    }
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForMultipleObjects(2, posters, TRUE, 10000));
+    for (HANDLE poster : posters)
+        CloseHandle(poster);
+    EXPECT_TRUE(loop.Quit());
+    EXPECT_EQ(100u, sink.deliveries.size());
+}
+
+} // namespace
