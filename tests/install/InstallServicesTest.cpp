@@ -53,7 +53,10 @@ TEST_F(UninstallEntryTest, RegisterInstallWritesTheEntryWithTypesAndSizes)
         EXPECT_EQ(4u, flag.size) << name;
         EXPECT_EQ(1u, flag.Dword()) << name;
     }
-    EXPECT_EQ(7u, ValueNames(HKEY_LOCAL_MACHINE, path_).size());
+    const std::vector<std::wstring> order = {L"DisplayName", L"DisplayIcon", L"UninstallString",
+                                             L"InstallLocation", L"NoModify", L"NoRepair",
+                                             L"DisplayVersion"};
+    EXPECT_EQ(order, ValueNames(HKEY_LOCAL_MACHINE, path_));
 }
 
 TEST_F(UninstallEntryTest, TextsAreWrittenWithoutTerminator)

@@ -3,6 +3,8 @@
 // directly so that what the code under test wrote is read back independently of it.
 #include "foundation/Platform.h"
 
+#include <objbase.h>
+
 #include <string>
 #include <vector>
 

@@ -68,13 +68,19 @@ protected:
     std::vector<std::wstring> copies_;
 };
 
-// temp folder + "\" + "{8-4-4-4-12}" + ".exe"
+// temp folder + "\" + "{8-4-4-4-12}" + ".exe". The system reports the running image with
+// the doubled backslash folded into one, so both forms are accepted.
 bool IsTemporaryCopyName(const std::wstring& name, const std::wstring& temp)
 {
-    if (name.size() != temp.size() + 1 + 38 + 4 || name.compare(0, temp.size(), temp) != 0)
+    if (name.compare(0, temp.size(), temp) != 0)
         return false;
-    const std::wstring guid = name.substr(temp.size() + 1, 38);
-    if (name[temp.size()] != L'\\' || guid[0] != L'{' || guid[37] != L'}')
+    size_t start = temp.size();
+    if (name.size() == start + 1 + 38 + 4 && name[start] == L'\\')
+        ++start;
+    if (name.size() != start + 38 + 4)
+        return false;
+    const std::wstring guid = name.substr(start, 38);
+    if (guid[0] != L'{' || guid[37] != L'}')
         return false;
     for (int i = 1; i < 37; ++i) {
         const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
