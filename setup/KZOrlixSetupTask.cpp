@@ -1,0 +1,292 @@
+#include "setup/KZOrlixSetupTask.h"
+
+#include "archive/Archive.h"
+#include "foundation/PlatformError.h"
+#include "foundation/ProductDefinition.h"
+#include "install/InstallServices.h"
+#include "install/ServerModule.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+const wchar_t* const KZOrlixSetupTask::kEnvironmentFileName = L"Environnement.txt";
+
+namespace {
+
+const char* const kSetupCatalog = "KZOrlixSetup";
+
+// The system's component category of controls (CATID_Control).
+const GUID kControlCategory = {0x40FC6ED4, 0x2438, 0x11CF, {0xA3, 0xDB, 0x08, 0x00, 0x36, 0xF1, 0x25, 0x02}};
+
+// Texts handed to the worker thread must not share a block with the main thread's values:
+// reference counts are not thread-safe.
+WString PrivateCopy(const WString& text)
+{
+    return text.IsEmpty() ? WString() : WString(text.c_str(), text.Length());
+}
+
+bool QgmSupportRequested()
+{
+    // Any value, even an empty one, counts; only a missing variable does not.
+    wchar_t probe[1];
+    SetLastError(ERROR_SUCCESS);
+    DWORD length = GetEnvironmentVariableW(L"Zephyrix_QGM_Support", probe, 1);
+    return length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+}
+
+// Default value of HKCR\path as text, at most 259 characters.
+bool ReadClassesRootDefault(const WString& path, WString* value)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    wchar_t buffer[261];
+    DWORD type = 0;
+    DWORD size = 520;
+    LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    // The stored text need not be terminated: it ends at the byte count or at a NUL.
+    int count = static_cast<int>(size / sizeof(wchar_t));
+    buffer[count] = 0;
+    *value = WString(buffer);
+    return true;
+}
+
+} // namespace
+
+KZOrlixSetupTask::KZOrlixSetupTask(const WString& targetFolder, const void* licenseBytes, int licenseSize)
+    : installDirectory_(targetFolder + L"\\intel_a"),
+      license_(licenseBytes),
+      licenseSize_(licenseBytes != nullptr && licenseSize > 0 ? licenseSize : 0)
+{
+    SetFallbackCatalog(kSetupCatalog);
+}
+
+KZOrlixSetupTask::~KZOrlixSetupTask()
+{
+}
+
+void KZOrlixSetupTask::SetUninstallerPath(const WString& path)
+{
+    uninstallerPath_ = PrivateCopy(path);
+}
+
+int KZOrlixSetupTask::Run()
+{
+    SetProgress(0, 3, L"Prepare");
+    Sleep(250);
+    // The worker's own apartment: shell links, the category manager and the environment
+    // tool's shell execution need it.
+    HRESULT com = CoInitialize(nullptr);
+    int result = Install();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return result;
+}
+
+int KZOrlixSetupTask::Install()
+{
+    if (PreInstall() < 0)
+        return E_FAIL;
+
+    InstallServices services(ProductDefinition::GetDisplayName(), ProductDefinition::GetRegistryKeyName(),
+                             ProductDefinition::GetInstance(), nullptr);
+    // A folder that cannot be made shows up as the extraction's failure.
+    InstallServices::CreateDirectoryPath(installDirectory_);
+
+    SetProgress(1, 3, L"Extract");
+    Sleep(250);
+    if (FAILED(ExtractResourceArchive(installDirectory_, L"Files"))) {
+        PlatformError::AddContext(kSetupCatalog, L"ExtractResourceArchive");
+        return E_FAIL;
+    }
+
+    if (!uninstallerPath_.IsEmpty()) {
+        // Without a readable version the entry simply has no DisplayVersion.
+        WString version;
+        GetPackagedVersion(&version);
+        if (FAILED(services.RegisterInstall(installDirectory_, installDirectory_ + uninstallerPath_, version))) {
+            PlatformError::AddContext(kSetupCatalog, L"RegisterInstall");
+            return E_FAIL;
+        }
+    }
+
+    int registered = RegisterProduct();
+    // These steps never make the install fail, and they record nothing, so that a failed
+    // registration's error survives until the end is reported.
+    WriteLicenseCopy();
+    CreateShortcuts();
+    ConfigureEnvironment(installDirectory_, kEnvironmentFileName);
+    SetProgress(3, 3, L"Complete");
+    if (registered < 0)
+        return E_FAIL;
+    Sleep(500);
+    return 0;
+}
+
+int KZOrlixSetupTask::PreInstall()
+{
+    return 0;
+}
+
+int KZOrlixSetupTask::RegisterProduct()
+{
+    return 0;
+}
+
+void KZOrlixSetupTask::WriteLicenseCopy()
+{
+    if (license_ == nullptr || licenseSize_ <= 0)
+        return;
+    WString path = installDirectory_ + L"\\resources\\" + GetMessage(L"Demo.Lic.Link") + L".rtf";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    const BYTE* bytes = static_cast<const BYTE*>(license_);
+    int left = licenseSize_;
+    bool complete = true;
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
+            complete = false;
+            break;
+        }
+        bytes += written;
+        left -= static_cast<int>(written);
+    }
+    CloseHandle(file);
+    // A cut-off copy would be a corrupt document: leave none instead.
+    if (!complete)
+        DeleteFileW(path.c_str());
+}
+
+void KZOrlixSetupTask::CreateShortcuts()
+{
+    // With no uninstaller there is no icon source of the product's own.
+    WString uninstaller = uninstallerPath_.IsEmpty() ? WString() : installDirectory_ + uninstallerPath_;
+
+    ShortcutSpec license;
+    license.name = GetMessage(L"Demo.Lic.Link");
+    license.target = L"\\resources\\" + license.name + L".rtf";
+    license.description = GetMessage(L"Demo.Lic.Desc");
+    license.icon = uninstaller;
+    CreateShortcut(license);
+
+    if (!uninstallerPath_.IsEmpty()) {
+        ShortcutSpec uninstall;
+        uninstall.target = uninstallerPath_;
+        uninstall.name = GetMessage(L"Demo.Uni.Link");
+        uninstall.description = GetMessage(L"Demo.Uni.Desc");
+        uninstall.icon = uninstaller;
+        CreateShortcut(uninstall);
+    }
+}
+
+void KZOrlixSetupTask::ConfigureEnvironment(const WString&, const WString&)
+{
+}
+
+int KZOrlixSetupTask::RegisterServers(const ServerRegistration& registration)
+{
+    SetProgress(2, 3, L"Register");
+    Sleep(250);
+    WString icon = installDirectory_ + L"\\resources\\graphic\\OrlixFile.ico";
+    // The modules load their companion libraries from their own folder.
+    SetCurrentDirectoryW((installDirectory_ + L"\\code\\bin\\").c_str());
+    int failures = 0;
+    WString displayName = ProductDefinition::GetDisplayName();
+
+    if (!registration.controlFile.IsEmpty()) {
+        ServerModule control(installDirectory_ + registration.controlFile);
+        if (FAILED(control.RegisterServer(registration.controlClass, registration.controlProgramId, displayName)))
+            failures = 1;
+    }
+
+    if (!registration.executable.IsEmpty()) {
+        WString module = installDirectory_ + registration.executable;
+        WString environment = installDirectory_ + L"\\" + kEnvironmentFileName;
+        ServerModule server(module);
+        if (FAILED(server.RegisterComClass(registration.serverClass, displayName, 1, environment))) {
+            failures++;
+        } else {
+            if (QgmSupportRequested()) {
+                if (FAILED(server.RegisterFileType(registration.serverClass, registration.programId, L".qgm",
+                                                   displayName, icon, module, environment)) ||
+                    FAILED(server.RegisterClassCategory(registration.serverClass, kControlCategory)))
+                    failures++;
+            }
+            if (TakeExtension(L".orlix", registration.serverClass)) {
+                static const wchar_t* const kDocumentTypes[] = {L".orlix", L".orx"};
+                for (const wchar_t* extension : kDocumentTypes) {
+                    if (FAILED(server.RegisterFileType(registration.serverClass, registration.programId, extension,
+                                                       L"Kaze Mar Orlix File", icon, module, environment)) ||
+                        FAILED(server.RegisterClassCategory(registration.serverClass, kControlCategory)))
+                        failures++;
+                }
+            }
+        }
+    }
+    return failures;
+}
+
+void KZOrlixSetupTask::CreateShortcut(const ShortcutSpec& shortcut)
+{
+    WString folder;
+    if (FAILED(InstallServices::CreateProgramMenuFolder(folder, shortcut.subFolder)))
+        return;
+    WString linkFile = folder + shortcut.name + L".lnk";
+    WString target = installDirectory_ + shortcut.target;
+
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&link));
+    if (SUCCEEDED(hr))
+        hr = link->SetPath(target.c_str());
+    if (SUCCEEDED(hr))
+        hr = link->SetIconLocation(shortcut.icon.IsEmpty() ? nullptr : shortcut.icon.c_str(), 0);
+    if (SUCCEEDED(hr))
+        hr = link->SetDescription(shortcut.description.c_str());
+    if (SUCCEEDED(hr))
+        hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(hr))
+        file->Save(linkFile.c_str(), TRUE);
+    if (file != nullptr)
+        file->Release();
+    if (link != nullptr)
+        link->Release();
+}
+
+bool KZOrlixSetupTask::TakeExtension(const WString& extension, const GUID& serverClass)
+{
+    return IsExtensionFreeOrOwned(extension, serverClass) || AskToTakeOrlixExtension();
+}
+
+bool KZOrlixSetupTask::IsExtensionFreeOrOwned(const WString& extension, const GUID& serverClass)
+{
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, extension.c_str(), 0, KEY_QUERY_VALUE, &key);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (status != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+
+    WString programId;
+    WString classText;
+    if (!ReadClassesRootDefault(extension, &programId) || programId.IsEmpty() ||
+        !ReadClassesRootDefault(programId + L"\\CLSID", &classText))
+        return false;
+    return classText == FromGuid(serverClass);
+}
+
+bool KZOrlixSetupTask::AskToTakeOrlixExtension()
+{
+    return MessageBoxW(nullptr,
+                       L"Orlix extension is already registered by another program. "
+                       L"Do you want to associate Orlix files with this program ?",
+                       L"Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
+}

@@ -1,0 +1,55 @@
+#pragma once
+#include "foundation/AsyncTask.h"
+#include "setup/ServerRegistration.h"
+#include "setup/ShortcutSpec.h"
+
+// The install sequence, run on the task's worker thread: install directory, extraction with
+// the uninstall data file, the uninstall entry, then the product's own steps (registration,
+// license copy, shortcuts, environment), which the product task fills in.
+class KZOrlixSetupTask : public AsyncTask {
+public:
+    // licenseBytes belong to the caller and must outlive the task; null or size 0: no license.
+    KZOrlixSetupTask(const WString& targetFolder, const void* licenseBytes, int licenseSize);
+    ~KZOrlixSetupTask() override;
+
+    // Relative to the install directory, "\code\bin\<name>.exe"; empty: no uninstaller, so no
+    // uninstall entry and no Uninstall shortcut. Set before Start.
+    void SetUninstallerPath(const WString& path);
+    const WString& GetUninstallerPath() const { return uninstallerPath_; }
+    const WString& GetInstallDirectory() const { return installDirectory_; }
+
+    int Run() override;
+
+    static const wchar_t* const kEnvironmentFileName;
+
+protected:
+    // Negative: stop the install at once.
+    virtual int PreInstall();
+    // Below 0 makes the install fail (after the remaining steps have run).
+    virtual int RegisterProduct();
+    virtual void WriteLicenseCopy();
+    virtual void CreateShortcuts();
+    virtual void ConfigureEnvironment(const WString& installDirectory, const WString& environmentFile);
+    // Returns the number of registrations that failed.
+    virtual int RegisterServers(const ServerRegistration& registration);
+
+    // Any failure skips the shortcut silently.
+    void CreateShortcut(const ShortcutSpec& shortcut);
+
+    // Whether extension may be bound to serverClass: at once when no program has it or it is
+    // already serverClass's, otherwise only when the user answers Yes.
+    static bool TakeExtension(const WString& extension, const GUID& serverClass);
+    // True when the extension is free or already bound to serverClass (no question needed).
+    static bool IsExtensionFreeOrOwned(const WString& extension, const GUID& serverClass);
+    // The ownership question, shown without owner window on the calling thread.
+    static bool AskToTakeOrlixExtension();
+
+private:
+    // Everything between CoInitialize and CoUninitialize.
+    int Install();
+
+    WString installDirectory_;
+    const void* license_;
+    int licenseSize_;
+    WString uninstallerPath_;
+};
