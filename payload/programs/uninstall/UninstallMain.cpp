@@ -1,0 +1,70 @@
+// OrlixPlayerUninstall.exe: removes Kaze Mar Orlix Player.
+//
+//   OrlixPlayerUninstall.exe              asks first, then reports the outcome in a message box
+//   OrlixPlayerUninstall.exe /Uninstall   silent: the setup runs this before installing again
+//
+// Exit codes: 0 removed, 1 something could not be removed (or nothing is installed),
+// 2 bad arguments or the user declined.
+#include <windows.h>
+
+#include "Uninstaller.h"
+#include "payload/programs/common/CommandLine.h"
+
+namespace {
+
+const wchar_t kCaption[] = L"Kaze Mar Orlix Player Uninstall";
+const int kExitRemoved = 0;
+const int kExitIncomplete = 1;
+const int kExitNotStarted = 2;
+
+enum Mode { kInteractive, kSilent, kBadArguments };
+
+Mode ParseMode()
+{
+    const wchar_t* arguments = CommandLine::Arguments(GetCommandLineW());
+    const int length = lstrlenW(arguments);
+    if (length > 256)
+        return kBadArguments;
+    wchar_t buffer[260];
+    CopyMemory(buffer, arguments, (length + 1) * sizeof(wchar_t));
+    wchar_t* list[4];
+    const int count = CommandLine::Split(buffer, list, 4);
+    if (count == 0)
+        return kInteractive;
+    if (count == 1 && (list[0][0] == L'/' || list[0][0] == L'-') && lstrcmpiW(list[0] + 1, L"Uninstall") == 0)
+        return kSilent;
+    return kBadArguments;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    const Mode mode = ParseMode();
+    if (mode == kBadArguments)
+        return kExitNotStarted;
+    if (mode == kInteractive &&
+        MessageBoxW(nullptr,
+                    L"Do you want to remove Kaze Mar Orlix Player and all of its components from this computer?",
+                    kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return kExitNotStarted;
+
+    Uninstaller uninstaller;
+    const bool removed = uninstaller.Run();
+    if (mode == kInteractive) {
+        if (!uninstaller.FoundInstallation()) {
+            MessageBoxW(nullptr, L"Kaze Mar Orlix Player is not installed on this computer.", kCaption,
+                        MB_OK | MB_ICONINFORMATION);
+        } else if (removed) {
+            MessageBoxW(nullptr, L"Kaze Mar Orlix Player has been removed from this computer.", kCaption,
+                        MB_OK | MB_ICONINFORMATION);
+        } else {
+            static wchar_t text[Uninstaller::kMaxPath * 9];
+            lstrcpyW(text, L"Kaze Mar Orlix Player has been removed, except for the following:\r\n\r\n");
+            const int used = lstrlenW(text);
+            lstrcpynW(text + used, uninstaller.Report(), Uninstaller::kMaxPath * 9 - used);
+            MessageBoxW(nullptr, text, kCaption, MB_OK | MB_ICONWARNING);
+        }
+    }
+    return removed ? kExitRemoved : kExitIncomplete;
+}

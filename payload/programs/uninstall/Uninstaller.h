@@ -1,0 +1,54 @@
+#pragma once
+#include <windows.h>
+
+// Removes the installation that the product's uninstall entry points to: the files named in
+// its uninstall data file and the files the setup wrote beside them, the Start-menu
+// shortcuts, the folders left empty, the product's registry keys and the entry itself.
+// What cannot be removed is collected in a report instead of stopping the run.
+class Uninstaller {
+public:
+    Uninstaller();
+
+    // True when everything could be removed.
+    bool Run();
+
+    // Whether the uninstall entry named an installation at all.
+    bool FoundInstallation() const { return found_; }
+    // One line per thing that could not be removed; empty after a clean run.
+    const wchar_t* Report() const { return report_; }
+
+    // Whether a name from the uninstall data stays below the install folder: relative, no
+    // drive or stream (":"), no empty, "." or ".." component, no component ending in a blank
+    // or a dot (Windows drops those), no characters file names cannot hold. "/" counts as a
+    // separator like "\".
+    static bool IsSafeName(const wchar_t* name, int length);
+
+    static const int kMaxPath = 1024;
+
+private:
+    enum LocationState { kNotInstalled, kInvalidLocation, kLocationFound };
+
+    LocationState ReadInstallLocation();
+    void RemoveListedFiles();
+    void RemoveFile(const wchar_t* relative, bool reportMissing);
+    void RemoveFoldersOf(const wchar_t* relative);
+    void RemoveShortcuts();
+    void RemoveRegistration();
+    void RemoveExtension(const wchar_t* extension);
+    void RemoveKeyTree(HKEY root, const wchar_t* rootName, const wchar_t* path);
+    void RemoveFolder(const wchar_t* path);
+    bool BuildPath(const wchar_t* relative, wchar_t* path);
+    bool IsSelf(const wchar_t* path) const;
+    void AddFailure(const wchar_t* what, const wchar_t* subject, const wchar_t* detail = nullptr);
+
+    static const int kReportCapacity = 8192;
+
+    bool found_;
+    bool truncated_;
+    int failures_;
+    DWORD selfVolume_;
+    ULONGLONG selfIndex_;
+    wchar_t location_[kMaxPath];   // without a trailing separator
+    wchar_t self_[kMaxPath];       // the running program, full path
+    wchar_t report_[kReportCapacity];
+};
