@@ -72,7 +72,7 @@ protected:
 // the doubled backslash folded into one, so both forms are accepted.
 bool IsTemporaryCopyName(const std::wstring& name, const std::wstring& temp)
 {
-    if (name.compare(0, temp.size(), temp) != 0)
+    if (name.size() < temp.size() || _wcsnicmp(name.c_str(), temp.c_str(), temp.size()) != 0)
         return false;
     size_t start = temp.size();
     if (name.size() == start + 1 + 38 + 4 && name[start] == L'\\')
@@ -107,7 +107,7 @@ TEST_F(UninstallerTest, RunsAFreshCopyWithExactlyTheCommandLine)
         EXPECT_EQ(L" /Uninstall", commandLine);
         // The copy runs, not the registered program; the doubled backslash stays in its name.
         EXPECT_NE(Lower(uninstaller_), Lower(program));
-        EXPECT_TRUE(IsTemporaryCopyName(Lower(program), Lower(temp))) << program;
+        EXPECT_TRUE(IsTemporaryCopyName(program, temp)) << program;
         programs.push_back(program);
     }
     EXPECT_NE(programs[0], programs[1]);
