@@ -274,9 +274,17 @@ TEST_F(InstallTest, TheProductInstallRegistersEverythingAndItsUninstallerRemoves
     ASSERT_EQ(WAIT_OBJECT_0, wait);
 
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, control));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, server));
+    for (const wchar_t* key : {L".orlix", L".orx", L".qgm", L"OrlixPlayer", L"OrlixPlayer.ocx"})
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+    EXPECT_FALSE(FileExists(menu_ + L"\\License.lnk"));
+    EXPECT_FALSE(FileExists(menu_ + L"\\Orlix Player samples\\Microsoft Word sample.lnk"));
+    // A program cannot delete itself while it runs; every other installed file is gone.
     for (const std::wstring& name : names) {
-        if (name != L"code\\bin\\OrlixPlayerUninstall.exe")
+        if (name != L"code\\bin\\OrlixPlayerUninstall.exe") {
             EXPECT_FALSE(FileExists(install_ + L"\\" + name)) << name;
+        }
     }
 }
 
