@@ -1,0 +1,256 @@
+// ExtractResourceArchive over this executable's own resources.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "archive/Archive.h"
+#include "foundation/PlatformError.h"
+
+using namespace ArchiveTest;
+
+namespace {
+
+std::wstring W(const WString& text)
+{
+    return std::wstring(text.c_str(), text.Length());
+}
+
+std::vector<std::wstring> Context()
+{
+    std::vector<std::wstring> lines;
+    WStringArray context = PlatformError::GetContext();
+    for (int i = 0; i < context.Count(); ++i)
+        lines.push_back(W(context.At(i)));
+    return lines;
+}
+
+// Payload source of every FILES entry, in list order.
+std::vector<std::pair<std::wstring, std::wstring>> FilesAndSources()
+{
+    std::vector<std::pair<std::wstring, std::wstring>> out;
+    const std::string list = ResourceBytes(L"FILES", L"SETUP");
+    size_t position = 0;
+    while (position < list.size()) {
+        size_t end = list.find("\r\n", position);
+        std::string line = list.substr(position, end - position);
+        position = end + 2;
+        size_t arrow = line.find("->");
+        if (arrow == std::string::npos)
+            continue;
+        std::string source = line.substr(0, arrow);
+        source.erase(source.find_last_not_of(' ') + 1);
+        std::string target = line.substr(arrow + 2);
+        target.erase(0, target.find_first_not_of(' '));
+        out.push_back({FromCp1252(target), FromCp1252(source)});
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ExtractResourceArchive, WritesEveryFileAndTheUninstallData)
+{
+    TempFolder folder;
+    // The install folder itself need not exist: every target's folder is made on the way.
+    const std::wstring install = folder / L"Program Files\\Orlix \u00e9";
+    ASSERT_EQ(S_OK, ExtractResourceArchive(install.c_str(), L"Files"));
+
+    const auto files = FilesAndSources();
+    ASSERT_EQ(66u, files.size());
+    for (const auto& file : files) {
+        std::string expected, written;
+        ASSERT_TRUE(ReadFileBytes(FixturePath(L"payload\\" + file.second), &expected));
+        ASSERT_TRUE(ReadFileBytes(install + L"\\" + file.first, &written))
+            << std::string(file.first.begin(), file.first.end());
+        EXPECT_EQ(expected.size(), written.size());
+        EXPECT_TRUE(expected == written);
+    }
+    std::string empty;
+    ASSERT_TRUE(ReadFileBytes(install + L"\\code\\empty.dat", &empty));
+    EXPECT_TRUE(empty.empty());
+
+    std::string uninstall;
+    ASSERT_TRUE(ReadFileBytes(install + L"\\Uninstall", &uninstall));
+    EXPECT_EQ(UninstallBytes(ListNames(ResourceBytes(L"FILES", L"SETUP"))), uninstall);
+    // The names are those of the targets, not of the sources.
+    EXPECT_NE(std::string::npos, uninstall.find(std::string("c\0o\0d\0e\0\\\0b\0i\0n\0", 16)));
+    EXPECT_EQ(std::string::npos, uninstall.find(std::string("s\0r\0c\0\\\0", 8)));
+}
+
+TEST(ExtractResourceArchive, ListNameMatchesWithoutRegardToCase)
+{
+    TempFolder folder;
+    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"resources"));
+    std::string version;
+    ASSERT_TRUE(ReadFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", &version));
+    EXPECT_EQ("1.2.3\r\n", version);
+    std::string uninstall;
+    ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
+    EXPECT_EQ(UninstallBytes({L"resources\\msgcatalog\\KZ_PlatformErrors.QorNls",
+                              L"resources\\Zephyrix\\versions\\PlayerVersion.txt"}),
+              uninstall);
+}
+
+TEST(ExtractResourceArchive, ExtractingAgainReplacesEverything)
+{
+    TempFolder folder;
+    ASSERT_TRUE(WriteFileBytes(folder / L"Uninstall", std::string(5000, 'u')));
+    CreateDirectoryW((folder / L"resources").c_str(), nullptr);
+    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
+    ASSERT_TRUE(WriteFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", std::string(900, 'v')));
+    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
+    std::string version, uninstall;
+    ASSERT_TRUE(ReadFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", &version));
+    EXPECT_EQ("1.2.3\r\n", version);
+    ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
+    EXPECT_EQ(UninstallBytes({L"resources\\Zephyrix\\versions\\PlayerVersion.txt"}), uninstall);
+}
+
+TEST(ExtractResourceArchive, ListShapes)
+{
+    {
+        SCOPED_TRACE("text after the last line break is a line");
+        TempFolder folder;
+        ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"NoTrailing"));
+        EXPECT_TRUE(FileExists(folder / L"data\\small\\file 5.bin"));
+        std::string uninstall;
+        ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
+        EXPECT_EQ(UninstallBytes({L"data\\small\\file 4.bin", L"data\\small\\file 5.bin"}), uninstall);
+    }
+    {
+        SCOPED_TRACE("duplicates are kept in the uninstall data");
+        TempFolder folder;
+        ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Dups"));
+        std::string uninstall;
+        ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
+        EXPECT_EQ(UninstallBytes({L"data\\small\\file 6.bin", L"data\\small\\file 6.bin"}), uninstall);
+    }
+    {
+        SCOPED_TRACE("a list of blank lines writes an empty uninstall file");
+        TempFolder folder;
+        ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Blank"));
+        std::string uninstall;
+        ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
+        EXPECT_EQ(std::string(4, '\0'), uninstall);
+    }
+}
+
+TEST(ExtractResourceArchive, MissingListFails)
+{
+    TempFolder folder;
+    EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"NoSuchList"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Program resource [NoSuchList (SETUP)] is missing"}), Context());
+    EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Zero"));
+    EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+}
+
+TEST(ExtractResourceArchive, MissingEntryStopsPartWay)
+{
+    TempFolder folder;
+    EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Missing"));
+    EXPECT_EQ(L"Archive.NotFound", W(PlatformError::GetErrorText()));
+    EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [no\\such\\entry.txt] from the install archive"}), Context());
+    // Files before the failure stay, the ones after are not written, no uninstall data.
+    EXPECT_TRUE(FileExists(folder / L"code\\empty.dat"));
+    EXPECT_TRUE(FileExists(folder / L"data\\small\\file 2.bin"));
+    EXPECT_FALSE(FileExists(folder / L"data\\small\\file 3.bin"));
+    EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+}
+
+TEST(ExtractResourceArchive, TargetBlockedByAFolderStopsPartWay)
+{
+    TempFolder folder;
+    ASSERT_TRUE(CreateDirectoryW((folder / L"docs").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder / L"docs\\read me.txt").c_str(), nullptr));
+    EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Files"));
+
+    const std::wstring target = folder / L"docs\\read me.txt";
+    const std::wstring system = W(PlatformError::GetErrorText());
+    EXPECT_EQ(SystemText(ERROR_ACCESS_DENIED), system);
+    EXPECT_EQ((std::vector<std::wstring>{L"Unable to open file [" + target + L"] in write mode", L"fileBuffer.OpenWrite"}),
+              Context());
+    // The composed message names the entry's path and the step that failed.
+    EXPECT_EQ(L"Unable to open file [" + target + L"] in write mode\n" + system + L"\n\nfileBuffer.OpenWrite",
+              W(PlatformError::GetMessage()));
+
+    EXPECT_TRUE(FileExists(folder / L"code\\bin\\viewer.exe"));
+    EXPECT_TRUE(FileExists(folder / L"code\\empty.dat"));
+    EXPECT_FALSE(FileExists(folder / L"docs\\caf\u00e9\\notes \u00e8.txt"));
+    EXPECT_FALSE(FileExists(folder / L"data\\small\\file 1.bin"));
+    EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+}
+
+TEST(ExtractResourceArchive, UninstallFileThatCannotBeWritten)
+{
+    TempFolder folder;
+    ASSERT_TRUE(CreateDirectoryW((folder / L"Uninstall").c_str(), nullptr));
+    EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
+    const std::wstring path = folder / L"Uninstall";
+    EXPECT_EQ((std::vector<std::wstring>{L"Unable to open file [" + path + L"] in write mode",
+                                         L"Unable to save un-installation data in file [" + path + L"]"}),
+              Context());
+    // The files themselves were written.
+    EXPECT_TRUE(FileExists(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt"));
+}
+
+TEST(ExtractResourceArchive, UnsafeNamesAreRefusedBeforeAnythingIsWritten)
+{
+    struct Case {
+        const wchar_t* list;
+        const wchar_t* name;
+    };
+    const Case cases[] = {
+        {L"UnsafeDotDot", L"..\\evil.txt"},
+        {L"UnsafeDrive", L"C:\\evil.txt"},
+        {L"UnsafeUnc", L"\\\\server\\share\\evil.txt"},
+        {L"UnsafeRooted", L"\\evil.txt"},
+        {L"UnsafeEmptyPart", L"code\\\\evil.txt"},
+        {L"UnsafeStream", L"code\\empty.dat:stream"},
+        {L"UnsafeSlash", L"code/../../evil.txt"},
+        {L"UnsafeEmpty", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.list);
+        TempFolder parent;
+        const std::wstring install = parent / L"inst";
+        ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
+        EXPECT_EQ(E_FAIL, ExtractResourceArchive(install.c_str(), c.list));
+        EXPECT_EQ(L"Unsafe file name [" + std::wstring(c.name) + L"] in the file list",
+                  W(PlatformError::GetErrorText()));
+        EXPECT_EQ((std::vector<std::wstring>{L"archive.CheckName"}), Context());
+        // Not even the safe first line was extracted, and nothing escaped the folder.
+        EXPECT_FALSE(FileExists(install + L"\\code\\empty.dat"));
+        EXPECT_FALSE(FileExists(install + L"\\Uninstall"));
+        EXPECT_FALSE(FileExists(parent / L"evil.txt"));
+    }
+}
+
+TEST(ExtractResourceArchive, OverlongListLineIsRefused)
+{
+    TempFolder folder;
+    EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"LongLine"));
+    EXPECT_EQ(L"Line 2 of file list LongLine is too long", W(PlatformError::GetErrorText()));
+    EXPECT_FALSE(FileExists(folder / L"code\\empty.dat"));
+    EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+
+    // 259 bytes is the longest line taken: it is read as a whole name, which the archive
+    // does not hold.
+    EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Line259"));
+    EXPECT_EQ(L"Archive.NotFound", W(PlatformError::GetErrorText()));
+    ASSERT_EQ(1u, Context().size());
+    EXPECT_EQ(L"Unable to read [" + std::wstring(259, L'y') + L"] from the install archive", Context()[0]);
+    EXPECT_TRUE(FileExists(folder / L"data\\small\\file 1.bin"));
+}
+
+TEST(IsSafeEntryName, StaysBelowTheInstallFolder)
+{
+    const wchar_t* safe[] = {L"a", L"code\\bin\\viewer.exe", L"docs\\read me.txt", L"caf\u00e9\\\u20ac",
+                             L"a/b", L".hidden", L"a\\..b", L"a\\b..", L"cons.d\\x", L"console"};
+    for (const wchar_t* name : safe)
+        EXPECT_TRUE(IsSafeEntryName(name)) << std::wstring(name).size();
+    const wchar_t* unsafe[] = {L"", L"\\a", L"/a", L"\\\\server\\share\\a", L"\\\\?\\C:\\a", L"C:a", L"C:\\a",
+                               L"a:b", L"a\\\\b", L"a\\", L"a/", L"..", L"..\\a", L"a\\..", L"a\\..\\..\\b",
+                               L"a/../b", L".", L"a\\.\\b", L"...", L"a\\.. \\b", L" ", L"NUL", L"code\\con",
+                               L"aux.txt", L"con.d\\x", L"Com1", L"lpt9.log", L"CONOUT$"};
+    for (const wchar_t* name : unsafe)
+        EXPECT_FALSE(IsSafeEntryName(name)) << std::wstring(name).size();
+}

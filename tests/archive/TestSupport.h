@@ -1,0 +1,78 @@
+#pragma once
+// Helpers shared by the archive tests: temporary folders, whole-file reads, the fixture
+// payload on the host and archives built in memory.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/Platform.h"
+
+namespace ArchiveTest {
+
+// A fresh folder below the temporary folder, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+// Whole file; false when it cannot be read.
+bool ReadFileBytes(const std::wstring& path, std::string* bytes);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Bytes of a resource of this executable; empty when missing.
+std::string ResourceBytes(const wchar_t* name, const wchar_t* type);
+// A file of the test fixtures laid out on the host at build time (reached through Wine's Z:).
+std::wstring FixturePath(const std::wstring& relative);
+// Windows-1252 bytes as text.
+std::wstring FromCp1252(const std::string& bytes);
+// The system's text for an error code, as PlatformError records it.
+std::wstring SystemText(DWORD code);
+// File-list lines as the setup reads them: names after "->" without leading spaces.
+std::vector<std::wstring> ListNames(const std::string& list);
+// The uninstall data file expected for these names.
+std::string UninstallBytes(const std::vector<std::wstring>& names);
+
+void PutInt32(std::vector<uint8_t>& out, int32_t value);
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);
+
+// Lays down archives in memory. Blocks are closed by the caller, so tests choose where block
+// boundaries fall; records can be given any field values.
+class MemoryArchive {
+public:
+    struct Entry {
+        std::u16string name;
+        int32_t block;
+        int32_t offset;
+        int32_t storedLength;
+    };
+    // Adds an entry to the open block and records it.
+    void Add(const std::u16string& name, const std::string& content);
+    void CloseBlock();
+    // Entries as recorded so far; tests may change them before Build.
+    std::vector<Entry>& Entries() { return entries_; }
+    // Block part as laid down so far.
+    std::vector<uint8_t>& Blocks() { return blocks_; }
+    std::vector<uint8_t> DirectoryBytes() const;
+    // Blocks, D, N, directory stream, Z.
+    std::vector<uint8_t> Build() const;
+    static std::vector<uint8_t> Assemble(const std::vector<uint8_t>& blocks, const std::vector<uint8_t>& stream,
+                                         int32_t directorySize, int32_t entryCount);
+
+private:
+    std::vector<uint8_t> blocks_;
+    std::vector<uint8_t> open_;
+    std::vector<Entry> entries_;
+    int32_t blockNumber_ = 0;
+};
+
+std::u16string U16(const wchar_t* text);
+
+} // namespace ArchiveTest
