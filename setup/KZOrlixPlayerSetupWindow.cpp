@@ -1,0 +1,65 @@
+#include "setup/KZOrlixPlayerSetupWindow.h"
+
+#include "foundation/ProductDefinition.h"
+#include "setup/KZOrlixPlayerSetupTask.h"
+#include "ui/UILabel.h"
+#include "ui/UIRichText.h"
+
+#include <shellapi.h>
+#include <cstring>
+#include <new>
+
+const wchar_t* const KZOrlixPlayerSetupWindow::kQuickStartGuide =
+    L"\\intel_a\\resources\\Zephyrix\\HTML\\quickstart.html";
+
+KZOrlixPlayerSetupWindow::KZOrlixPlayerSetupWindow(const WString& name, const WString& licenseEntry)
+    : KZOrlixSetupWindow(name, licenseEntry)
+{
+    ProductDefinition::SetDisplayName(L"Kaze Mar Orlix Player");
+    ProductDefinition::SetRegistryKeyName(L"Kaze-Mar Orlix Player");
+    ProductDefinition::SetVersionFile(L"resources\\Zephyrix\\versions\\PlayerVersion.txt");
+    SetUninstallerBaseName(L"OrlixPlayerUninstall");
+    SetBitmapNames(L"KZOrlixSetup", L"KZOrlixSetupH");
+    SetCatalog("KZOrlixPlayerSetup");
+    SetTitle(GetMessage(L"Title"));
+}
+
+KZOrlixPlayerSetupWindow::~KZOrlixPlayerSetupWindow()
+{
+}
+
+bool KZOrlixPlayerSetupWindow::IsKindOf(const char* className) const
+{
+    return std::strcmp(className, "KZOrlixPlayerSetupWindow") == 0 ||
+           KZOrlixSetupWindow::IsKindOf(className);
+}
+
+AsyncTask* KZOrlixPlayerSetupWindow::CreateTask()
+{
+    const char* license = nullptr;
+    int licenseSize = 0;
+    if (GetLicenseView() != nullptr)
+        GetLicenseView()->GetDocument(&license, &licenseSize);
+    if (license == nullptr)
+        licenseSize = 0;
+    if (GetPathLabel() == nullptr)
+        return nullptr;
+    KZOrlixPlayerSetupTask* task = new (std::nothrow)
+        KZOrlixPlayerSetupTask(GetPathLabel()->GetText(), license, licenseSize);
+    if (task == nullptr)
+        return nullptr;
+    task->SetUninstallerPath(GetUninstallerPath());
+    return task;
+}
+
+void KZOrlixPlayerSetupWindow::OnFinish()
+{
+    if (GetPathLabel() != nullptr) {
+        const WString& folder = GetPathLabel()->GetText();
+        WString guide = folder + kQuickStartGuide;
+        // Whether the guide opens does not change the end of the setup.
+        ShellExecuteW(GetWindow(), L"open", guide.c_str(), nullptr, folder.c_str(),
+                      SW_SHOWMAXIMIZED);
+    }
+    KZOrlixSetupWindow::OnFinish();
+}

@@ -1,0 +1,332 @@
+#include "setup/KZOrlixSetupWindow.h"
+
+#include "archive/Archive.h"
+#include "foundation/MessageCatalog.h"
+#include "foundation/PlatformError.h"
+#include "foundation/ProductDefinition.h"
+#include "install/InstallServices.h"
+#include "ui/KZ_UIButton.h"
+#include "ui/KZ_UIPanel.h"
+#include "ui/KZ_UIRadioButton.h"
+#include "ui/UIBitmap.h"
+#include "ui/UIGridLayout.h"
+#include "ui/UILabel.h"
+#include "ui/UIRichText.h"
+
+#include <shlobj.h>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// System colour index 4 + 1: the inner pages and their panels.
+HBRUSH PageColour()
+{
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+}
+
+} // namespace
+
+KZOrlixSetupWindow::KZOrlixSetupWindow(const WString& name, const WString& licenseEntry)
+    : KZ_UIWizardTask(nullptr, name), licensePage_(nullptr), targetPage_(nullptr),
+      summaryPage_(nullptr), pathLabel_(nullptr), agree_(nullptr), noAgree_(nullptr),
+      licenseView_(nullptr), finishSubscription_(nullptr), busy_(0), licenseEntry_(licenseEntry)
+{
+    SetFallbackCatalog("KZOrlixSetup");
+    finishSubscription_ = Subscribe("Finish", this, &KZOrlixSetupWindow::OnFinishEvent);
+}
+
+KZOrlixSetupWindow::~KZOrlixSetupWindow()
+{
+    // Our own subscriptions go with the listener base.
+    finishSubscription_ = nullptr;
+}
+
+bool KZOrlixSetupWindow::IsKindOf(const char* className) const
+{
+    return std::strcmp(className, "KZOrlixSetupWindow") == 0 ||
+           KZ_UIWizardTask::IsKindOf(className);
+}
+
+WString KZOrlixSetupWindow::GetUninstallerPath() const
+{
+    return L"\\code\\bin\\" + uninstallerBaseName_ + L".exe";
+}
+
+void KZOrlixSetupWindow::AddPages()
+{
+    BuildLicensePage();
+    BuildTargetPage();
+    BuildSummaryPage();
+}
+
+void KZOrlixSetupWindow::OnPageChanged(KZ_UIWindow* page)
+{
+    CheckPage(page, ProductDefinition::GetRegistryKeyName());
+}
+
+void KZOrlixSetupWindow::BuildLicensePage()
+{
+    licensePage_ = new (std::nothrow) KZ_UIPanel(this, L"License", 0);
+    if (licensePage_ == nullptr)
+        return;
+    licensePage_->SetBackground(PageColour());
+    licenseView_ = new (std::nothrow) UIRichText(licensePage_, L"RTF");
+    agree_ = new (std::nothrow) KZ_UIRadioButton(licensePage_, L"Agree");
+    noAgree_ = new (std::nothrow) KZ_UIRadioButton(licensePage_, L"NoAgree");
+
+    // Without the document (or the rich edit library) the view stays empty; the user can
+    // still accept.
+    if (licenseView_ != nullptr)
+        licenseView_->LoadRtf(licenseEntry_);
+    if (agree_ != nullptr) {
+        agree_->SetCheck(0);
+        agree_->Subscribe("OnPushed", this, &KZOrlixSetupWindow::OnLicenseChoiceEvent);
+    }
+    if (noAgree_ != nullptr) {
+        noAgree_->SetCheck(1);
+        noAgree_->Subscribe("OnPushed", this, &KZOrlixSetupWindow::OnLicenseChoiceEvent);
+    }
+
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(4, 4, 4, 4);
+    if (grid == nullptr)
+        return;
+    UIGridLayout::SetCell(licenseView_, 0, 0, 1, 1, 15);
+    UIGridLayout::SetCell(agree_, 0, 1, 1, 1, 3);
+    UIGridLayout::SetCell(noAgree_, 0, 2, 1, 1, 3);
+    grid->SetColumnWeight(0, 1);
+    grid->SetRowWeight(0, 1);
+    licensePage_->SetLayout(grid);
+}
+
+void KZOrlixSetupWindow::BuildTargetPage()
+{
+    targetPage_ = new (std::nothrow) KZ_UIPanel(this, L"Target", 0);
+    if (targetPage_ == nullptr)
+        return;
+    targetPage_->SetBackground(PageColour());
+    UIBitmap* banner = new (std::nothrow) UIBitmap(targetPage_, GetHeaderBitmapName());
+    KZ_UIPanel* panel = new (std::nothrow) KZ_UIPanel(targetPage_, L"TargetPanel", 0);
+    UILabel* pad = nullptr;
+    UILabel* title = nullptr;
+    UILabel* label = nullptr;
+    KZ_UIButton* browse = nullptr;
+    if (panel != nullptr) {
+        panel->SetBackground(PageColour());
+        pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
+        title = new (std::nothrow) UILabel(panel, L"Title", 1);
+        label = new (std::nothrow) UILabel(panel, L"Label", 0);
+        pathLabel_ = new (std::nothrow) UILabel(panel, L"Path", 0);
+        browse = new (std::nothrow) KZ_UIButton(panel, L"Browse", 1);
+        if (browse != nullptr)
+            browse->Subscribe("OnPushed", this, &KZOrlixSetupWindow::OnBrowseEvent);
+    }
+
+    // Program Files + "\" + display name; without it the label keeps its (key) text.
+    wchar_t programFiles[MAX_PATH];
+    programFiles[0] = 0;
+    if (pathLabel_ != nullptr &&
+        SHGetSpecialFolderPathW(GetWindow(), programFiles, CSIDL_PROGRAM_FILES, TRUE))
+        pathLabel_->SetText(WString(programFiles) + L"\\" + ProductDefinition::GetDisplayName());
+
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
+    if (grid != nullptr) {
+        UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
+        UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
+        grid->SetColumnWeight(1, 1);
+        grid->SetRowWeight(1, 1);
+        targetPage_->SetLayout(grid);
+    }
+    if (panel == nullptr)
+        return;
+    UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
+    if (inner == nullptr)
+        return;
+    UIGridLayout::SetCell(title, 0, 0, 1, 1, 3);
+    UIGridLayout::SetCell(label, 0, 1, 1, 1, 3);
+    UIGridLayout::SetCell(browse, 0, 2, 1, 1, 1);
+    UIGridLayout::SetCell(pathLabel_, 0, 3, 1, 1, 3);
+    UIGridLayout::SetCell(pad, 0, 4, 1, 1, 1);
+    inner->SetColumnWeight(1, 1);
+    inner->SetRowWeight(0, 1);
+    inner->SetRowWeight(1, 1);
+    inner->SetRowWeight(2, 1);
+    inner->SetRowWeight(3, 1);
+    inner->SetRowWeight(4, 20);
+    panel->SetLayout(inner);
+}
+
+void KZOrlixSetupWindow::BuildSummaryPage()
+{
+    summaryPage_ = new (std::nothrow) KZ_UIPanel(this, L"Summary", 0);
+    if (summaryPage_ == nullptr)
+        return;
+    summaryPage_->SetBackground(PageColour());
+    UIBitmap* banner = new (std::nothrow) UIBitmap(summaryPage_, GetHeaderBitmapName());
+    KZ_UIPanel* panel = new (std::nothrow) KZ_UIPanel(summaryPage_, L"SummaryPanel", 0);
+    UILabel* title = nullptr;
+    UILabel* label = nullptr;
+    UILabel* pad = nullptr;
+    if (panel != nullptr) {
+        panel->SetBackground(PageColour());
+        title = new (std::nothrow) UILabel(panel, L"Title", 1);
+        label = new (std::nothrow) UILabel(panel, L"Label", 0);
+        pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
+    }
+
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
+    if (grid != nullptr) {
+        UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
+        UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
+        grid->SetColumnWeight(1, 1);
+        grid->SetRowWeight(1, 1);
+        summaryPage_->SetLayout(grid);
+    }
+    if (panel == nullptr)
+        return;
+    UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
+    if (inner == nullptr)
+        return;
+    UIGridLayout::SetCell(title, 0, 0, 1, 1, 3);
+    UIGridLayout::SetCell(label, 0, 1, 1, 1, 3);
+    UIGridLayout::SetCell(pad, 0, 2, 1, 1, 1);
+    inner->SetColumnWeight(1, 1);
+    inner->SetRowWeight(1, 1);
+    inner->SetRowWeight(2, 1);
+    inner->SetRowWeight(3, 40);
+    panel->SetLayout(inner);
+}
+
+void KZOrlixSetupWindow::OnLicenseChoiceEvent(const char*, KZ_EventListener* publisher, void*)
+{
+    // Only the two radio buttons of the License page are subscribed here.
+    if (publisher == agree_)
+        OnLicenseChoice(agree_);
+    else if (publisher == noAgree_)
+        OnLicenseChoice(noAgree_);
+}
+
+void KZOrlixSetupWindow::OnLicenseChoice(KZ_UIRadioButton* pushed)
+{
+    if (agree_ != nullptr)
+        agree_->SetCheck(pushed == agree_ ? 1 : 0);
+    if (noAgree_ != nullptr)
+        noAgree_->SetCheck(pushed != agree_ ? 1 : 0);
+    if (licensePage_ != nullptr && GetCurrentPage() == licensePage_ && GetNextButton() != nullptr)
+        GetNextButton()->Enable(agree_ != nullptr && agree_->GetCheck() != 0);
+}
+
+void KZOrlixSetupWindow::OnBrowseEvent(const char*, KZ_EventListener*, void*)
+{
+    OnBrowse();
+}
+
+void KZOrlixSetupWindow::OnBrowse()
+{
+    if (pathLabel_ == nullptr)
+        return;
+    WString folder;
+    if (BrowseForFolder(&folder) != S_OK)
+        return;
+    // The product's own folder below the chosen one, even below a drive root ("C:\\...").
+    pathLabel_->SetText(folder + L"\\" + ProductDefinition::GetDisplayName());
+    RelayoutTargetPage();
+}
+
+void KZOrlixSetupWindow::RelayoutTargetPage()
+{
+    if (targetPage_ == nullptr || targetPage_->GetLayout() == nullptr)
+        return;
+    int width, height;
+    targetPage_->GetClientSize(&width, &height);
+    if (width > 0 && height > 0)
+        targetPage_->GetLayout()->Apply(targetPage_);
+}
+
+void KZOrlixSetupWindow::OnFinishEvent(const char*, KZ_EventListener*, void*)
+{
+    OnFinish();
+}
+
+void KZOrlixSetupWindow::OnFinish()
+{
+    // Removing the subscription ends the dispatch in progress; the new "Finish" reaches the
+    // remaining subscribers, among them the wizard's own, which ends the program.
+    Unsubscribe(finishSubscription_);
+    finishSubscription_ = nullptr;
+    Publish("Finish");
+}
+
+void KZOrlixSetupWindow::GetAlreadyInstalledTexts(WString& text, WString& caption)
+{
+    WString installed;
+    if (FAILED(InstallServices::GetInstalledVersion(installed)))
+        installed.Clear();
+    WString packaged;
+    if (FAILED(GetPackagedVersion(&packaged)))
+        packaged.Clear();
+    WStringArray parameters;
+    parameters.Append(installed);
+    parameters.Append(packaged);
+    text = GetMessage(L"AlreadyInstalled.Details", parameters);
+    caption = GetMessage(L"AlreadyInstalled.Title");
+}
+
+bool KZOrlixSetupWindow::CheckPreviousInstallation(const WString& registryKeyName)
+{
+    InstallServices services(registryKeyName, ProductDefinition::GetInstance(), this);
+    KZ_UIWindow* returnPage = GetCurrentPage();
+    while (!busy_) {
+        WString location;
+        // No entry, or none with an install location: nothing is installed.
+        if (FAILED(services.GetInstallPath(location)))
+            break;
+        ShowPage(GetWelcomePage());
+        if (GetNextButton() != nullptr)
+            GetNextButton()->Enable(true);
+        WString text;
+        WString caption;
+        GetAlreadyInstalledTexts(text, caption);
+        int answer = MessageBoxW(GetWindow(), text.c_str(), caption.c_str(),
+                                 MB_YESNOCANCEL | MB_ICONWARNING);
+        if (answer == IDYES) {
+            if (GetWindow() != nullptr)
+                ShowWindow(GetWindow(), SW_HIDE);
+            if (FAILED(InstallServices::RunUninstaller(L" /Uninstall"))) {
+                PlatformError::ShowMessageBox(GetWindow(), false);
+                PostQuitMessage(0);
+                return false;
+            }
+            if (GetWindow() != nullptr)
+                ShowWindow(GetWindow(), SW_SHOWNORMAL);
+            // Asked again while the uninstaller left the installation in place.
+            continue;
+        }
+        if (answer == IDNO) {
+            busy_ = 1;
+            ShowPage(returnPage);
+            busy_ = 0;
+            break;
+        }
+        PostQuitMessage(0);
+        return false;
+    }
+    return true;
+}
+
+void KZOrlixSetupWindow::CheckPage(KZ_UIWindow* page, const WString& registryKeyName)
+{
+    if (page != nullptr && page == licensePage_ && !busy_) {
+        if (!CheckPreviousInstallation(registryKeyName))
+            return;
+    }
+    KZ_UIButton* next = GetNextButton();
+    if (next == nullptr)
+        return;
+    if (licensePage_ != nullptr && GetCurrentPage() == licensePage_ && agree_ != nullptr)
+        next->Enable(agree_->GetCheck() != 0);
+    else
+        next->Enable(true);
+    if (page != nullptr && page == summaryPage_)
+        next->SetText(MessageCatalog::Lookup("KZ_UIWizard", L"Next.Install"));
+}

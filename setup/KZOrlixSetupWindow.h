@@ -1,0 +1,75 @@
+#pragma once
+#include "ui/KZ_UIWizardTask.h"
+
+class KZ_UIPanel;
+class KZ_UIRadioButton;
+class UILabel;
+class UIRichText;
+
+// The setup wizard of a product: License, Target and Summary pages between the frame's
+// Welcome and Install pages, the check for an earlier installation when the License page is
+// reached, and the rules that enable Next. Texts come from the product's own catalog first,
+// then from "KZOrlixSetup".
+//
+// All pointers below are references to child windows, which the window tree owns; they stay
+// null until the main loop delivers "Create".
+class KZOrlixSetupWindow : public KZ_UIWizardTask {
+public:
+    // licenseEntry: archive path of the RTF license document.
+    KZOrlixSetupWindow(const WString& name, const WString& licenseEntry);
+    ~KZOrlixSetupWindow() override;
+
+    bool IsKindOf(const char* className) const override;
+
+    void AddPages() override;
+    void OnPageChanged(KZ_UIWindow* page) override;
+
+    virtual void BuildLicensePage();
+    virtual void BuildTargetPage();
+    virtual void BuildSummaryPage();
+    // Answer to a push of one of the two license radio buttons.
+    virtual void OnLicenseChoice(KZ_UIRadioButton* pushed);
+    virtual void OnBrowse();
+    // Removes the window's own Finish subscription, then publishes "Finish" again.
+    virtual void OnFinish();
+    // The earlier-installation check (License page only), then Next's state and caption.
+    virtual void CheckPage(KZ_UIWindow* page, const WString& registryKeyName);
+    // The question about an installed copy: both versions, and its caption.
+    virtual void GetAlreadyInstalledTexts(WString& text, WString& caption);
+
+    KZ_UIPanel* GetLicensePage() const { return licensePage_; }
+    KZ_UIPanel* GetTargetPage() const { return targetPage_; }
+    KZ_UIPanel* GetSummaryPage() const { return summaryPage_; }
+    UILabel* GetPathLabel() const { return pathLabel_; }
+    KZ_UIRadioButton* GetAgreeButton() const { return agree_; }
+    KZ_UIRadioButton* GetNoAgreeButton() const { return noAgree_; }
+    UIRichText* GetLicenseView() const { return licenseView_; }
+    const WString& GetLicenseEntry() const { return licenseEntry_; }
+    const WString& GetUninstallerBaseName() const { return uninstallerBaseName_; }
+    // "\code\bin\" + uninstaller base name + ".exe", relative to the install directory.
+    WString GetUninstallerPath() const;
+
+protected:
+    void SetUninstallerBaseName(const WString& name) { uninstallerBaseName_ = name; }
+
+private:
+    void OnLicenseChoiceEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
+    void OnBrowseEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
+    void OnFinishEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
+    // Returns false when the check ended the program (the caller stops at once).
+    bool CheckPreviousInstallation(const WString& registryKeyName);
+    // A new path text may wrap differently: lay the Target page out again.
+    void RelayoutTargetPage();
+
+    KZ_UIPanel* licensePage_;
+    KZ_UIPanel* targetPage_;
+    KZ_UIPanel* summaryPage_;
+    UILabel* pathLabel_;
+    KZ_UIRadioButton* agree_;
+    KZ_UIRadioButton* noAgree_;
+    UIRichText* licenseView_;
+    EventSubscription* finishSubscription_;
+    int busy_;
+    WString licenseEntry_;
+    WString uninstallerBaseName_;
+};

@@ -1,0 +1,29 @@
+// Entry point of setup.exe. The command line is ignored: every start shows the same wizard.
+#include "foundation/KZ_EventListener.h"
+#include "foundation/ProductDefinition.h"
+#include "setup/KZOrlixPlayerSetupWindow.h"
+#include "ui/KZ_UIPopup.h"
+
+#include <objbase.h>
+#include <new>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    ProductDefinition::SetInstance(instance);
+    // Without COM the shell dialogs fail later; without the rich edit library the license view
+    // stays empty. Neither stops the setup.
+    CoInitialize(nullptr);
+    // Loaded inside the common-controls context, so its class is created like our controls.
+    KZ_UIWindow::LoadWindowLibrary(L"Riched32.dll");
+    KZ_EventListener::SetMainThread();
+
+    KZOrlixPlayerSetupWindow* window = new (std::nothrow)
+        KZOrlixPlayerSetupWindow(L"##SetupWindow##", L"resources\\KZOrlixLicense.rtf");
+    if (window == nullptr)
+        return 1;
+    KZ_UIPopup::InstallKeyHandling();
+    KZ_EventListener::RunMainLoop();
+    window->Release();
+    CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,194 @@
+#include "ui/KZ_UIWizard.h"
+
+#include "foundation/MessageCatalog.h"
+#include "ui/KZ_UIButton.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+const char kWizardCatalog[] = "KZ_UIWizard";
+const int kButtonWidth = 85;
+const int kButtonHeight = 22;
+
+} // namespace
+
+KZ_UIWizard::KZ_UIWizard(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
+    : KZ_UIPopup(parent, name, styleFlags), currentPage_(nullptr), nextButton_(nullptr),
+      backButton_(nullptr), cancelButton_(nullptr)
+{
+    // Created first, so they lead the child list and the tab order; every later child is a page.
+    nextButton_ = new (std::nothrow) KZ_UIButton(this, L"WizardNext", 1);
+    backButton_ = new (std::nothrow) KZ_UIButton(this, L"WizardPrevious", 1);
+    cancelButton_ = new (std::nothrow) KZ_UIButton(this, L"WizardCancel", 1);
+
+    if (nextButton_ != nullptr) {
+        nextButton_->SetText(MessageCatalog::Lookup(kWizardCatalog, L"Next.Title"));
+        nextButton_->SetDefault(1);
+    }
+    if (backButton_ != nullptr)
+        backButton_->SetText(MessageCatalog::Lookup(kWizardCatalog, L"Back.Title"));
+    if (cancelButton_ != nullptr)
+        cancelButton_->SetText(MessageCatalog::Lookup(kWizardCatalog, L"Cancel.Title"));
+
+    Subscribe("Size", this, &KZ_UIWizard::OnSizeEvent);
+    if (nextButton_ != nullptr)
+        nextButton_->Subscribe("OnPushed", this, &KZ_UIWizard::OnNextPushed);
+    if (backButton_ != nullptr)
+        backButton_->Subscribe("OnPushed", this, &KZ_UIWizard::OnBackPushed);
+    if (cancelButton_ != nullptr)
+        cancelButton_->Subscribe("OnPushed", this, &KZ_UIWizard::OnCancelPushed);
+
+    if (nextButton_ != nullptr)
+        nextButton_->Focus();
+}
+
+KZ_UIWizard::~KZ_UIWizard()
+{
+    // The buttons and pages are children: their native windows end them.
+    currentPage_ = nullptr;
+    nextButton_ = nullptr;
+    backButton_ = nullptr;
+    cancelButton_ = nullptr;
+}
+
+bool KZ_UIWizard::IsKindOf(const char* className) const
+{
+    return std::strcmp(className, "KZ_UIWizard") == 0 || KZ_UIPopup::IsKindOf(className);
+}
+
+KZ_UIWizard::ButtonPlacement KZ_UIWizard::ComputePlacement(int clientWidth, int clientHeight)
+{
+    ButtonPlacement placement;
+    // The button row sits 33.5 pixels above the bottom; the conversion truncates toward zero
+    // (a client too low for the row gives -13 for a height of 20, not -14).
+    placement.buttonY = static_cast<int>(static_cast<float>(clientHeight) - 33.5f);
+    placement.backX = static_cast<int>(static_cast<float>(clientWidth) - 20.0f - 255.0f);
+    placement.nextX = static_cast<int>(static_cast<float>(clientWidth) - 20.0f - 170.0f);
+    placement.cancelX = static_cast<int>(static_cast<float>(clientWidth) - 10.0f - 85.0f);
+    placement.buttonWidth = kButtonWidth;
+    placement.buttonHeight = kButtonHeight;
+    placement.pageWidth = clientWidth;
+    placement.pageHeight = clientHeight - kButtonBandHeight;
+    return placement;
+}
+
+void KZ_UIWizard::OnSizeEvent(const char*, KZ_EventListener*, void*)
+{
+    int width, height;
+    GetClientSize(&width, &height);
+    ButtonPlacement placement = ComputePlacement(width, height);
+    if (backButton_ != nullptr)
+        backButton_->Move(placement.backX, placement.buttonY, placement.buttonWidth,
+                          placement.buttonHeight);
+    if (nextButton_ != nullptr)
+        nextButton_->Move(placement.nextX, placement.buttonY, placement.buttonWidth,
+                          placement.buttonHeight);
+    if (cancelButton_ != nullptr)
+        cancelButton_->Move(placement.cancelX, placement.buttonY, placement.buttonWidth,
+                            placement.buttonHeight);
+    // Hidden pages too: each is ready, laid out, when it is shown.
+    for (KZ_UIWindow* page = GetFirstPage(); page != nullptr; page = GetNextPage(page))
+        page->Move(0, 0, placement.pageWidth, placement.pageHeight);
+}
+
+void KZ_UIWizard::Paint(HDC dc, const RECT& area)
+{
+    KZ_UIPopup::Paint(dc, area);
+    int width, height;
+    GetClientSize(&width, &height);
+    RECT separator = {0, height - kButtonBandHeight, width, height};
+    DrawEdge(dc, &separator, EDGE_ETCHED, BF_TOP);
+}
+
+bool KZ_UIWizard::IsPage(const KZ_UIWindow* window) const
+{
+    return window != nullptr && window->GetParent() == this && window != nextButton_ &&
+           window != backButton_ && window != cancelButton_;
+}
+
+KZ_UIWindow* KZ_UIWizard::GetFirstPage() const
+{
+    KZ_UIWindow* child = GetFirstChild();
+    while (child != nullptr && !IsPage(child))
+        child = child->GetNextSibling();
+    return child;
+}
+
+KZ_UIWindow* KZ_UIWizard::GetNextPage(const KZ_UIWindow* page) const
+{
+    if (page == nullptr)
+        return nullptr;
+    KZ_UIWindow* child = page->GetNextSibling();
+    while (child != nullptr && !IsPage(child))
+        child = child->GetNextSibling();
+    return child;
+}
+
+void KZ_UIWizard::ShowPage(KZ_UIWindow* page)
+{
+    if (page == currentPage_ || !IsPage(page))
+        return;
+    currentPage_ = page;
+    bool first = false;
+    bool followed = false;
+    bool seen = false;
+    for (KZ_UIWindow* each = GetFirstPage(); each != nullptr; each = GetNextPage(each)) {
+        if (each == page) {
+            first = !seen;
+            followed = GetNextPage(each) != nullptr;
+            each->Show(true);
+        } else {
+            each->Show(false);
+        }
+        seen = true;
+    }
+    bool last = !followed;
+    if (backButton_ != nullptr)
+        backButton_->Enable(!first && !last);
+    if (cancelButton_ != nullptr)
+        cancelButton_->Enable(!last);
+    if (nextButton_ != nullptr)
+        nextButton_->SetText(
+            MessageCatalog::Lookup(kWizardCatalog, last ? L"Finish.Title" : L"Next.Title"));
+    Publish("PageChanged");
+}
+
+void KZ_UIWizard::Next()
+{
+    KZ_UIWindow* following =
+        currentPage_ != nullptr ? GetNextPage(currentPage_) : GetFirstPage();
+    if (following != nullptr)
+        ShowPage(following);
+    else
+        Publish("Finish");
+}
+
+void KZ_UIWizard::Back()
+{
+    KZ_UIWindow* previous = nullptr;
+    for (KZ_UIWindow* each = GetFirstPage(); each != nullptr; each = GetNextPage(each)) {
+        if (each == currentPage_) {
+            if (previous != nullptr)
+                ShowPage(previous);
+            return;
+        }
+        previous = each;
+    }
+}
+
+void KZ_UIWizard::OnNextPushed(const char*, KZ_EventListener*, void*)
+{
+    Next();
+}
+
+void KZ_UIWizard::OnBackPushed(const char*, KZ_EventListener*, void*)
+{
+    Back();
+}
+
+void KZ_UIWizard::OnCancelPushed(const char*, KZ_EventListener*, void*)
+{
+    Publish("OnClose");
+}

@@ -1,0 +1,272 @@
+#include "ui/KZ_UIWizardTask.h"
+
+#include "foundation/AsyncTask.h"
+#include "foundation/PlatformError.h"
+#include "ui/KZ_UIButton.h"
+#include "ui/KZ_UIPanel.h"
+#include "ui/KZ_UIProgressBar.h"
+#include "ui/UIBitmap.h"
+#include "ui/UIGridLayout.h"
+#include "ui/UILabel.h"
+#include "ui/UILook.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// System colour index 4 + 1, the background of the Install page and its panel.
+HBRUSH PageColour()
+{
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+}
+
+} // namespace
+
+KZ_UIWizardTask::KZ_UIWizardTask(KZ_UIWindow* parent, const WString& name)
+    : KZ_UIWizard(parent, name, 0), task_(nullptr), welcomePage_(nullptr), installPage_(nullptr),
+      endPage_(nullptr), statusLabel_(nullptr), progressBar_(nullptr),
+      taskEndSubscription_(nullptr), taskProgressSubscription_(nullptr)
+{
+    Subscribe("Create", this, &KZ_UIWizardTask::OnCreate);
+    Post("Create");
+}
+
+KZ_UIWizardTask::~KZ_UIWizardTask()
+{
+    // A task that still runs cannot be deleted under its worker: it is cut loose instead, so
+    // that its last events reach nobody. A finished one (kept after Cancel) goes with us.
+    if (task_ != nullptr) {
+        if (task_->IsRunning())
+            DetachTask();
+        else
+            delete task_;
+        task_ = nullptr;
+    }
+}
+
+bool KZ_UIWizardTask::IsKindOf(const char* className) const
+{
+    return std::strcmp(className, "KZ_UIWizardTask") == 0 || KZ_UIWizard::IsKindOf(className);
+}
+
+void KZ_UIWizardTask::SetBitmapNames(const WString& sideBitmap, const WString& headerBitmap)
+{
+    sideBitmapName_ = sideBitmap;
+    headerBitmapName_ = headerBitmap;
+}
+
+void KZ_UIWizardTask::OnPageChanged(KZ_UIWindow*)
+{
+}
+
+void KZ_UIWizardTask::BuildWelcomePage()
+{
+    welcomePage_ = new (std::nothrow) KZ_UIPanel(this, L"Welcome", 0);
+    if (welcomePage_ == nullptr)
+        return;
+    welcomePage_->SetBackground(UILook::GetWhiteBrush());
+    UIBitmap* bitmap = new (std::nothrow) UIBitmap(welcomePage_, sideBitmapName_);
+    UILabel* title = new (std::nothrow) UILabel(welcomePage_, L"Title", 1);
+    UILabel* info = new (std::nothrow) UILabel(welcomePage_, L"Info", 0);
+    UILabel* warn = new (std::nothrow) UILabel(welcomePage_, L"Warn", 0);
+    UILabel* pad = new (std::nothrow) UILabel(welcomePage_, L"Pad", 0);
+
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
+    if (grid == nullptr)
+        return;
+    UIGridLayout::SetCell(bitmap, 0, 0, 1, 4, 15);
+    UIGridLayout::SetCell(title, 1, 0, 1, 1, 3);
+    UIGridLayout::SetCell(info, 1, 1, 1, 1, 11);
+    UIGridLayout::SetCell(warn, 1, 2, 1, 1, 7);
+    UIGridLayout::SetCell(pad, 1, 3, 1, 1, 15);
+    grid->SetColumnWeight(1, 1);
+    grid->SetRowWeight(0, 1);
+    grid->SetRowWeight(1, 1);
+    grid->SetRowWeight(2, 1);
+    grid->SetRowWeight(3, 30);
+    welcomePage_->SetLayout(grid);
+}
+
+void KZ_UIWizardTask::BuildInstallPage()
+{
+    installPage_ = new (std::nothrow) KZ_UIPanel(this, L"Install", 0);
+    if (installPage_ == nullptr)
+        return;
+    installPage_->SetBackground(PageColour());
+    UIBitmap* bitmap = new (std::nothrow) UIBitmap(installPage_, headerBitmapName_);
+    KZ_UIPanel* panel = new (std::nothrow) KZ_UIPanel(installPage_, L"InstallPanel", 0);
+    UILabel* pad = nullptr;
+    if (panel != nullptr) {
+        panel->SetBackground(PageColour());
+        statusLabel_ = new (std::nothrow) UILabel(panel, L"Status", 0);
+        progressBar_ = new (std::nothrow) KZ_UIProgressBar(panel, L"Progress");
+        pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
+    }
+
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
+    if (grid != nullptr) {
+        UIGridLayout::SetCell(bitmap, 0, 0, 1, 1, 15);
+        UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
+        grid->SetColumnWeight(0, 1);
+        grid->SetRowWeight(0, 1);
+        grid->SetRowWeight(1, 1);
+        installPage_->SetLayout(grid);
+    }
+    if (panel == nullptr)
+        return;
+    UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
+    if (inner == nullptr)
+        return;
+    UIGridLayout::SetCell(statusLabel_, 0, 0, 1, 1, 11);
+    UIGridLayout::SetCell(progressBar_, 0, 1, 1, 1, 7);
+    UIGridLayout::SetCell(pad, 0, 2, 1, 1, 15);
+    inner->SetColumnWeight(0, 1);
+    inner->SetRowWeight(0, 1);
+    inner->SetRowWeight(1, 1);
+    inner->SetRowWeight(2, 30);
+    panel->SetLayout(inner);
+}
+
+void KZ_UIWizardTask::BuildEndPage()
+{
+    endPage_ = new (std::nothrow) KZ_UIPanel(this, L"End", 0);
+    if (endPage_ == nullptr)
+        return;
+    endPage_->SetBackground(UILook::GetWhiteBrush());
+    UIBitmap* bitmap = new (std::nothrow) UIBitmap(endPage_, sideBitmapName_);
+    UILabel* title = new (std::nothrow) UILabel(endPage_, L"Title", 1);
+    UILabel* info = new (std::nothrow) UILabel(endPage_, L"Info", 0);
+    UILabel* pad = new (std::nothrow) UILabel(endPage_, L"Pad", 0);
+
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
+    if (grid == nullptr)
+        return;
+    UIGridLayout::SetCell(bitmap, 0, 0, 1, 4, 15);
+    UIGridLayout::SetCell(title, 1, 0, 1, 1, 11);
+    UIGridLayout::SetCell(info, 1, 1, 1, 1, 7);
+    UIGridLayout::SetCell(pad, 1, 2, 1, 1, 15);
+    grid->SetColumnWeight(1, 1);
+    grid->SetRowWeight(0, 1);
+    grid->SetRowWeight(1, 1);
+    grid->SetRowWeight(2, 30);
+    endPage_->SetLayout(grid);
+}
+
+void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)
+{
+    // Delivered once; a second "Create" would build a second set of pages.
+    if (welcomePage_ != nullptr || installPage_ != nullptr || endPage_ != nullptr)
+        return;
+    BuildWelcomePage();
+    AddPages();
+    BuildInstallPage();
+    BuildEndPage();
+    ShowPage(welcomePage_);
+    CenterOnDesktop(500, 400);
+    Subscribe("Finish", this, &KZ_UIWizardTask::OnQuitRequest);
+    Subscribe("OnClose", this, &KZ_UIWizardTask::OnQuitRequest);
+    Subscribe("PageChanged", this, &KZ_UIWizardTask::OnPageChangedEvent);
+}
+
+void KZ_UIWizardTask::OnPageChangedEvent(const char*, KZ_EventListener*, void*)
+{
+    OnPageChanged(GetCurrentPage());
+    // The check above may have moved to another page.
+    if (installPage_ == nullptr || GetCurrentPage() != installPage_)
+        return;
+    StartTask();
+}
+
+void KZ_UIWizardTask::StartTask()
+{
+    if (GetNextButton() != nullptr)
+        GetNextButton()->Enable(false);
+    if (GetBackButton() != nullptr)
+        GetBackButton()->Enable(false);
+    if (GetCancelButton() != nullptr)
+        GetCancelButton()->Enable(false);
+    // One task at a time: the Install page cannot be shown again while one is held.
+    if (task_ != nullptr)
+        return;
+    task_ = CreateTask();
+    if (task_ == nullptr)
+        return;
+    task_->SetCatalog(GetCatalog());
+    taskEndSubscription_ = task_->Subscribe("End", this, &KZ_UIWizardTask::OnTaskEnd);
+    taskProgressSubscription_ =
+        task_->Subscribe("Progress", this, &KZ_UIWizardTask::OnTaskProgress);
+    if (FAILED(task_->Start()))
+        AbandonTask();
+}
+
+void KZ_UIWizardTask::DetachTask()
+{
+    if (task_ == nullptr)
+        return;
+    task_->Unsubscribe(taskEndSubscription_);
+    task_->Unsubscribe(taskProgressSubscription_);
+    taskEndSubscription_ = nullptr;
+    taskProgressSubscription_ = nullptr;
+}
+
+void KZ_UIWizardTask::AbandonTask()
+{
+    PlatformError::ShowMessageBox(GetWindow(), false);
+    PostQuitMessage(0);
+    AsyncTask* task = task_;
+    // A start refused because the task already runs must not delete it under its worker.
+    if (task->IsRunning())
+        DetachTask();
+    task_ = nullptr;
+    taskEndSubscription_ = nullptr;
+    taskProgressSubscription_ = nullptr;
+    if (!task->IsRunning())
+        delete task;
+}
+
+void KZ_UIWizardTask::OnTaskProgress(const char*, KZ_EventListener* publisher, void*)
+{
+    if (task_ == nullptr || publisher != task_)
+        return;
+    int position = 0;
+    int range = 1;
+    WString step;
+    task_->GetProgress(&position, &range, &step);
+    if (progressBar_ != nullptr)
+        progressBar_->SetProgress(position, range);
+    if (statusLabel_ != nullptr)
+        statusLabel_->SetText(GetMessage(L"Progress." + step));
+}
+
+void KZ_UIWizardTask::OnTaskEnd(const char*, KZ_EventListener* publisher, void*)
+{
+    if (task_ == nullptr || publisher != task_)
+        return;
+    if (task_->GetResult() != 0) {
+        if (!PlatformError::ShowMessageBox(GetWindow(), true)) {
+            // Cancel: the task is kept; the window ends with the program.
+            PostQuitMessage(0);
+            return;
+        }
+        if (FAILED(task_->Start()))
+            AbandonTask();
+        return;
+    }
+    // The worker posted "End" as its last touch of the task: it may go now. Deleting it ends
+    // this dispatch, which is why nothing of the task's list is walked afterwards.
+    AsyncTask* task = task_;
+    ShowPage(endPage_);
+    if (GetNextButton() != nullptr)
+        GetNextButton()->Enable(true);
+    task_ = nullptr;
+    taskEndSubscription_ = nullptr;
+    taskProgressSubscription_ = nullptr;
+    delete task;
+}
+
+void KZ_UIWizardTask::OnQuitRequest(const char*, KZ_EventListener*, void*)
+{
+    if (task_ == nullptr)
+        PostQuitMessage(0);
+}

@@ -1,0 +1,70 @@
+#pragma once
+#include "ui/KZ_UIWizard.h"
+
+class AsyncTask;
+class KZ_UIPanel;
+class KZ_UIProgressBar;
+class UILabel;
+
+// The frame of a setup wizard: a Welcome page, the subclass's pages, an Install page with a
+// status text and a progress bar, and an End page. Showing the Install page runs the
+// subclass's background task and follows its "Progress" and "End".
+//
+// The pages are built when the main loop delivers the "Create" event that the constructor
+// posts, so every subclass constructor (catalogs, bitmap names) has run by then; nothing may
+// touch the pages before. The wizard must outlive that event: it is its publisher.
+class KZ_UIWizardTask : public KZ_UIWizard {
+public:
+    KZ_UIWizardTask(KZ_UIWindow* parent, const WString& name);
+    ~KZ_UIWizardTask() override;
+
+    bool IsKindOf(const char* className) const override;
+
+    // Side bitmap: Welcome and End; header bitmap: top of the Install page.
+    void SetBitmapNames(const WString& sideBitmap, const WString& headerBitmap);
+    const WString& GetSideBitmapName() const { return sideBitmapName_; }
+    const WString& GetHeaderBitmapName() const { return headerBitmapName_; }
+
+    // The subclass creates its pages as children of the wizard; called between Welcome and
+    // Install while the pages are built.
+    virtual void AddPages() = 0;
+    // The task to run on the Install page, owned by the wizard from then on; null: none.
+    virtual AsyncTask* CreateTask() = 0;
+    // Called on every page change, before the Install page starts the task.
+    virtual void OnPageChanged(KZ_UIWindow* page);
+
+    // Null until "Create" was delivered.
+    KZ_UIPanel* GetWelcomePage() const { return welcomePage_; }
+    KZ_UIPanel* GetInstallPage() const { return installPage_; }
+    KZ_UIPanel* GetEndPage() const { return endPage_; }
+    UILabel* GetStatusLabel() const { return statusLabel_; }
+    KZ_UIProgressBar* GetProgressBar() const { return progressBar_; }
+    // The task held by the wizard: running, or kept after a failure the user cancelled.
+    AsyncTask* GetTask() const { return task_; }
+
+private:
+    void OnCreate(const char* eventName, KZ_EventListener* publisher, void* userData);
+    void OnPageChangedEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
+    void OnTaskProgress(const char* eventName, KZ_EventListener* publisher, void* userData);
+    void OnTaskEnd(const char* eventName, KZ_EventListener* publisher, void* userData);
+    void OnQuitRequest(const char* eventName, KZ_EventListener* publisher, void* userData);
+
+    void BuildWelcomePage();
+    void BuildInstallPage();
+    void BuildEndPage();
+    void StartTask();
+    // Shows the start failure, ends the program and lets the task go.
+    void AbandonTask();
+    void DetachTask();
+
+    AsyncTask* task_;
+    KZ_UIPanel* welcomePage_;
+    KZ_UIPanel* installPage_;
+    KZ_UIPanel* endPage_;
+    UILabel* statusLabel_;
+    KZ_UIProgressBar* progressBar_;
+    WString sideBitmapName_;
+    WString headerBitmapName_;
+    EventSubscription* taskEndSubscription_;
+    EventSubscription* taskProgressSubscription_;
+};
