@@ -20,10 +20,14 @@ ResourceBuffer::~ResourceBuffer()
 HRESULT ResourceBuffer::Open(const WString& name, const WString& type)
 {
     const WString described = name + L" (" + type + L")";
+    SetLastError(ERROR_SUCCESS);
     HRSRC resource = FindResourceW(nullptr, name.c_str(), type.c_str());
     DWORD size = resource != nullptr ? SizeofResource(nullptr, resource) : 0;
     if (resource == nullptr || size == 0) {
-        PlatformError::SetSystemError();
+        // An empty resource is found without an error of the system's: report it as missing
+        // rather than as "completed successfully".
+        DWORD code = GetLastError();
+        PlatformError::SetSystemError(resource == nullptr || code != ERROR_SUCCESS ? code : ERROR_RESOURCE_NAME_NOT_FOUND);
         PlatformError::AddContext(nullptr, L"FindResource", described);
         return E_FAIL;
     }

@@ -117,6 +117,8 @@ TEST(ResourceBuffer, EmptyResourceCountsAsMissing)
     ResourceBuffer buffer;
     EXPECT_EQ(E_FAIL, buffer.Open(L"ZERO", L"SETUP"));
     EXPECT_EQ(nullptr, buffer.Data());
+    EXPECT_NE(SystemText(ERROR_SUCCESS), W(PlatformError::GetErrorText()));
+    EXPECT_FALSE(PlatformError::GetErrorText().IsEmpty());
     WStringArray context = PlatformError::GetContext();
     ASSERT_EQ(1, context.Count());
     EXPECT_EQ(L"Program resource [ZERO (SETUP)] is missing", W(context.At(0)));

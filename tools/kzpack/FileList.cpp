@@ -82,6 +82,9 @@ std::string FileList::CheckName(const std::u16string& name)
     if (name.empty())
         return "target is empty";
     const std::string shown = "\"" + Cp1252::Utf16ToUtf8(name) + "\"";
+    // The setup writes its uninstall data to this name after the files.
+    if (Fold(name) == u"UNINSTALL")
+        return "target " + shown + " is the name of the uninstall data file";
     if (name[0] == u'\\' || name[0] == u'/')
         return "target " + shown + " is absolute";
     if (name.find(u':') != std::u16string::npos)
