@@ -63,7 +63,7 @@ bool IsDeviceName(const wchar_t* component, int length)
 Archive::Archive()
     : mode_(0), directory_(nullptr), directorySize_(0), source_(nullptr), sourceSize_(0),
       blockCache_(nullptr), currentBlock_(-1), entryCount_(0), dataEnd_(0), blockCacheSize_(0),
-      blockLoads_(0), blockContent_(0)
+      blockLoads_(0), blockContent_(0), nameIndex_(nullptr), nameIndexMask_(-1), indexedRecords_(0)
 {
 }
 
@@ -71,6 +71,90 @@ Archive::~Archive()
 {
     delete[] directory_;
     delete[] blockCache_;
+    delete[] nameIndex_;
+}
+
+namespace {
+
+// FNV-1a over the UTF-16LE bytes of a name.
+unsigned int HashName(const unsigned char* bytes, size_t count)
+{
+    unsigned int hash = 2166136261u;
+    for (size_t i = 0; i < count; ++i)
+        hash = (hash ^ bytes[i]) * 16777619u;
+    return hash;
+}
+
+} // namespace
+
+void Archive::BuildNameIndex()
+{
+    ArchiveFormat::Record record;
+    int64_t position = 0;
+    int records = 0;
+    while (records < entryCount_ && ArchiveFormat::DecodeRecord(directory_, directorySize_, &position, &record))
+        ++records;
+    indexedRecords_ = records;
+
+    // At most half full, so every probe ends at a free slot soon.
+    int64_t slots = 16;
+    while (slots < 2 * static_cast<int64_t>(records))
+        slots *= 2;
+    nameIndex_ = new (std::nothrow) int[static_cast<size_t>(slots)];
+    if (nameIndex_ == nullptr)
+        return;     // Get walks the directory instead
+    std::memset(nameIndex_, 0, static_cast<size_t>(slots) * sizeof(int));
+    nameIndexMask_ = static_cast<int>(slots - 1);
+
+    position = 0;
+    for (int k = 0; k < records; ++k) {
+        const int start = static_cast<int>(position);
+        ArchiveFormat::DecodeRecord(directory_, directorySize_, &position, &record);
+        const size_t bytes = static_cast<size_t>(record.nameUnits) * 2;
+        for (unsigned int slot = HashName(record.name, bytes) & nameIndexMask_;; slot = (slot + 1) & nameIndexMask_) {
+            if (nameIndex_[slot] == 0) {
+                nameIndex_[slot] = start + 1;
+                break;
+            }
+            int64_t other = nameIndex_[slot] - 1;
+            ArchiveFormat::Record existing;
+            ArchiveFormat::DecodeRecord(directory_, directorySize_, &other, &existing);
+            if (existing.nameUnits == record.nameUnits && std::memcmp(existing.name, record.name, bytes) == 0)
+                break;      // an earlier record of the same name wins
+        }
+    }
+}
+
+bool Archive::FindRecord(const WString& name, int* position, bool* directoryCut) const
+{
+    const int units = name.Length();
+    const size_t bytes = static_cast<size_t>(units) * 2;
+    // wchar_t is a UTF-16LE unit on Windows, so the stored bytes compare directly.
+    const unsigned char* wanted = reinterpret_cast<const unsigned char*>(name.c_str());
+    ArchiveFormat::Record record;
+    *directoryCut = indexedRecords_ < entryCount_;
+    if (nameIndex_ != nullptr) {
+        for (unsigned int slot = HashName(wanted, bytes) & nameIndexMask_; nameIndex_[slot] != 0;
+             slot = (slot + 1) & nameIndexMask_) {
+            int64_t at = nameIndex_[slot] - 1;
+            ArchiveFormat::DecodeRecord(directory_, directorySize_, &at, &record);
+            if (record.nameUnits == units && std::memcmp(record.name, wanted, bytes) == 0) {
+                *position = nameIndex_[slot] - 1;
+                return true;
+            }
+        }
+        return false;
+    }
+    int64_t at = 0;
+    for (int k = 0; k < indexedRecords_; ++k) {
+        const int start = static_cast<int>(at);
+        ArchiveFormat::DecodeRecord(directory_, directorySize_, &at, &record);
+        if (record.nameUnits == units && std::memcmp(record.name, wanted, bytes) == 0) {
+            *position = start;
+            return true;
+        }
+    }
+    return false;
 }
 
 HRESULT Archive::Open(const void* data, int size)
@@ -105,6 +189,7 @@ HRESULT Archive::Open(const void* data, int size)
     source_ = bytes;
     sourceSize_ = size;
     dataEnd_ = static_cast<int>(trailer.streamOffset - 8);
+    BuildNameIndex();
     mode_ = 1;
     return S_OK;
 }
@@ -118,21 +203,16 @@ HRESULT Archive::Get(const WString& name, const void** content, int* length)
     if (mode_ != 1)
         return Fail(L"Archive.NotOpen");
 
-    const int units = name.Length();
-    const size_t nameBytes = static_cast<size_t>(units) * 2;
-    ArchiveFormat::Record record;
-    int64_t position = 0;
-    bool found = false;
-    for (int k = 0; k < entryCount_; ++k) {
-        if (!ArchiveFormat::DecodeRecord(directory_, directorySize_, &position, &record))
-            return Fail(L"Archive.InvalidData");    // the directory ends inside a record
-        // wchar_t is a UTF-16LE unit on Windows, so the stored bytes compare directly.
-        if (record.nameUnits == units && std::memcmp(record.name, name.c_str(), nameBytes) == 0) {
-            found = true;
-            break;
-        }
+    int position = 0;
+    bool directoryCut = false;
+    if (!FindRecord(name, &position, &directoryCut)) {
+        // A name not among the records before the directory ends may be in the part cut off.
+        return Fail(directoryCut ? L"Archive.InvalidData" : L"Archive.NotFound");
     }
-    if (!found || record.block < 0)
+    ArchiveFormat::Record record;
+    int64_t at = position;
+    ArchiveFormat::DecodeRecord(directory_, directorySize_, &at, &record);
+    if (record.block < 0)
         return Fail(L"Archive.NotFound");
 
     if (record.block != currentBlock_) {

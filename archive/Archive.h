@@ -32,6 +32,15 @@ private:
     int blockCacheSize_;     // allocated size of the block cache (kept for the next block)
     int blockLoads_;
     int blockContent_;       // content size of the cached block
+    // Name lookup table built at Open: directory positions + 1 of the first record of each
+    // name (0 = free slot), so Get does not walk the whole directory for every file of a
+    // long list. Without it (allocation failed) Get walks the records.
+    int* nameIndex_;
+    int nameIndexMask_;
+    int indexedRecords_;     // records that decode before the directory ends
+
+    void BuildNameIndex();
+    bool FindRecord(const WString& name, int* position, bool* directoryCut) const;
 };
 
 // Version text of the product in the embedded archive (CR and LF dropped).

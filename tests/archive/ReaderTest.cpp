@@ -383,6 +383,45 @@ TEST(Archive, FirstOfTwoEqualNamesWins)
     EXPECT_EQ("first", std::string(static_cast<const char*>(data), length));
 }
 
+TEST(Archive, FindsEveryNameOfALargeDirectoryInAnyOrder)
+{
+    // Thousands of names, some differing only in case or by a trailing unit, one empty name
+    // and one repeated: every lookup must give the first record of exactly that name.
+    MemoryArchive builder;
+    const int kCount = 3000;
+    for (int i = 0; i < kCount; ++i) {
+        builder.Add(U16((L"dir\\file" + std::to_wstring(i)).c_str()), std::to_string(i));
+        if (i % 500 == 499)
+            builder.CloseBlock();
+    }
+    builder.Add(U16(L"DIR\\FILE7"), "upper");
+    builder.Add(U16(L"dir\\file7 "), "space");
+    builder.Add(std::u16string(), "empty name");
+    builder.Add(U16(L"dir\\file42"), "second of the name");
+    builder.CloseBlock();
+    const std::vector<uint8_t> bytes = builder.Build();
+    Archive archive;
+    ASSERT_EQ(S_OK, OpenBytes(archive, bytes));
+    auto content = [&archive](const std::wstring& name) {
+        const void* data = nullptr;
+        int length = 0;
+        if (archive.Get(name.c_str(), &data, &length) != S_OK)
+            return std::string("<failed>");
+        return std::string(static_cast<const char*>(data), length);
+    };
+    for (int k = 0; k < kCount; ++k) {
+        const int i = (k * 1237) % kCount;     // a permutation of 0..kCount-1
+        ASSERT_EQ(std::to_string(i), content(L"dir\\file" + std::to_wstring(i))) << i;
+    }
+    EXPECT_EQ("upper", content(L"DIR\\FILE7"));
+    EXPECT_EQ("space", content(L"dir\\file7 "));
+    EXPECT_EQ("42", content(L"dir\\file42"));
+    EXPECT_EQ("<failed>", content(L"dir\\file3000"));
+    EXPECT_EQ(L"Archive.NotFound", ErrorText());
+    // The empty name is a name like any other.
+    EXPECT_EQ("empty name", content(L""));
+}
+
 // ---- the packaged version ----------------------------------------------------------------
 
 class PackagedVersion : public ::testing::Test {
