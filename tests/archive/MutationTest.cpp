@@ -201,7 +201,7 @@ std::vector<int32_t> HostileValues(int32_t original, int64_t size)
             original + 8, original - 8, original * 2, -original, original + 102400};
 }
 
-// Every family of corruption for one valid archive; returns the number run.
+// Every family of corruption for one valid archive.
 void Mutate(Runner& runner, const Source& source, uint32_t seed, int randomFlips, int randomDirectories)
 {
     const std::vector<uint8_t>& good = source.bytes;
