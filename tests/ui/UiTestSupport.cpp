@@ -1,0 +1,86 @@
+#include "UiTestSupport.h"
+
+#include "foundation/ProductDefinition.h"
+#include "ui/KZ_UIPopup.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+namespace {
+
+// Process set-up of the toolkit's test programs, as the setup's entry point does it.
+class UiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        CoInitialize(nullptr);
+        KZ_UIWindow::LoadWindowLibrary(L"Riched32.dll");
+        KZ_EventListener::SetMainThread();
+        ProductDefinition::SetVersionFile(L"resources\\Zephyrix\\versions\\PlayerVersion.txt");
+    }
+    void TearDown() override { CoUninitialize(); }
+};
+
+::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new UiEnvironment);
+
+} // namespace
+
+void PumpMessages(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    MSG message;
+    while (GetTickCount() - start < milliseconds) {
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            break;
+        if (KZ_UIPopup::PreTranslateKey(&message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void ReleaseTopLevel(KZ_UIWindow* window)
+{
+    HWND native = window->GetWindow();
+    if (native != nullptr)
+        SetWindowLongPtrW(native, GWL_STYLE, GetWindowLongPtrW(native, GWL_STYLE) & ~WS_VISIBLE);
+    window->Release();
+}
+
+RECT Placement(const KZ_UIWindow* window)
+{
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(window->GetWindow(), &rect);
+    MapWindowPoints(HWND_DESKTOP, ::GetParent(window->GetWindow()),
+                    reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+SizedWindow::SizedWindow(KZ_UIWindow* parent, int width, int height)
+    : KZ_UIWindow(parent, L"Sized", 0, nullptr, 0x56000000, 0), preferredWidth(width),
+      preferredHeight(height), area(0)
+{
+}
+
+void SizedWindow::GetPreferredSize(int* width, int* height)
+{
+    askedWidths.push_back(*width);
+    if (area != 0 && *width > 0) {
+        *height = (area + *width - 1) / *width;
+    } else {
+        *height = preferredHeight;
+    }
+    *width = preferredWidth;
+}
+
+int LineHeight(HFONT font)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return metrics.tmHeight;
+}

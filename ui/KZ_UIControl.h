@@ -1,0 +1,30 @@
+#pragma once
+#include "ui/KZ_UIWindow.h"
+
+// A toolkit window hosting one native system control as the only child of its container.
+// The control's notifications reach the container, whose OnCommand is the control's own.
+class KZ_UIControl : public KZ_UIWindow {
+public:
+    KZ_UIControl(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags,
+                 const wchar_t* nativeClass, DWORD nativeStyle, DWORD nativeExtendedStyle);
+    ~KZ_UIControl() override;
+
+    bool IsKindOf(const char* className) const override;
+    int CanFocus() override;
+    void Focus() override;
+    void OnSize(int width, int height) override;
+    void OnDestroy() override;
+    void Invalidate() override;
+
+    void Enable(bool enable);
+    bool IsEnabled() const;
+    HWND GetControl() const { return control_; }
+
+protected:
+    // Extent of text on one line in the native control's context as the system hands it out,
+    // starting from a rectangle of the given width. 0 x 0 without native control.
+    void MeasureTextLine(const WString& text, int width, int* measuredWidth, int* measuredHeight);
+
+private:
+    HWND control_;
+};

@@ -1,0 +1,163 @@
+#include "ui/KZ_UIPopup.h"
+
+#include <cstring>
+
+namespace {
+
+const DWORD kPopupStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER;
+
+} // namespace
+
+DWORD KZ_UIPopup::WindowStyleFor(unsigned int styleFlags)
+{
+    DWORD style = kPopupStyle;
+    if (styleFlags & 1)
+        style |= WS_THICKFRAME;
+    if (!(styleFlags & 2))
+        style |= WS_CAPTION | WS_SYSMENU;
+    return style;
+}
+
+DWORD KZ_UIPopup::ExtendedStyleFor(unsigned int styleFlags)
+{
+    return (styleFlags & 4) ? WS_EX_TOOLWINDOW : 0;
+}
+
+KZ_UIPopup::KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
+    : KZ_UIWindow(parent, name, styleFlags, nullptr, WindowStyleFor(styleFlags),
+                  ExtendedStyleFor(styleFlags)),
+      look_(nullptr)
+{
+    InstallKeyHandling();
+    SetTitle(GetMessage(L"Title"));
+}
+
+KZ_UIPopup::~KZ_UIPopup()
+{
+    look_ = nullptr;
+}
+
+bool KZ_UIPopup::IsKindOf(const char* className) const
+{
+    return std::strcmp(className, "KZ_UIPopup") == 0 || KZ_UIWindow::IsKindOf(className);
+}
+
+UILook* KZ_UIPopup::GetLook()
+{
+    if (look_ != nullptr)
+        return look_;
+    return KZ_UIWindow::GetLook();
+}
+
+void KZ_UIPopup::SetLook(UILook* look)
+{
+    look_ = look;
+}
+
+void KZ_UIPopup::OnClose()
+{
+    Publish("OnClose");
+}
+
+void KZ_UIPopup::SetTitle(const WString& text)
+{
+    if (GetWindow() != nullptr)
+        SetWindowTextW(GetWindow(), text.c_str());
+}
+
+void KZ_UIPopup::CenterOnDesktop(int width, int height)
+{
+    HWND window = GetWindow();
+    RECT desktop;
+    if (window == nullptr || !GetClientRect(GetDesktopWindow(), &desktop))
+        return;
+    if (height == -1) {
+        RECT frame;
+        if (!GetWindowRect(window, &frame))
+            return;
+        int x = (desktop.right + desktop.left) / 2 - (frame.right - frame.left) / 2;
+        int y = (desktop.bottom + desktop.top) / 2 - (frame.bottom - frame.top) / 2;
+        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    int x = (desktop.left + desktop.right) / 2 - width / 2;
+    int y = (desktop.bottom + desktop.top) / 2 - height / 2;
+    SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void KZ_UIPopup::InstallKeyHandling()
+{
+    KZ_EventListener::SetKeyPreTranslator(&KZ_UIPopup::PreTranslateKey);
+}
+
+KZ_UIWindow* KZ_UIPopup::NextInTabOrder(KZ_UIWindow* window)
+{
+    if (window->GetFirstChild() != nullptr)
+        return window->GetFirstChild();
+    for (KZ_UIWindow* current = window; current != nullptr; current = current->GetParent()) {
+        if (current->GetNextSibling() != nullptr)
+            return current->GetNextSibling();
+    }
+    KZ_UIWindow* root = window;
+    while (root->GetParent() != nullptr)
+        root = root->GetParent();
+    return root;
+}
+
+void KZ_UIPopup::TabForward(KZ_UIWindow* start)
+{
+    for (KZ_UIWindow* window = NextInTabOrder(start); window != nullptr && window != start;
+         window = NextInTabOrder(window)) {
+        if (window->GetWindow() != nullptr && IsWindowVisible(window->GetWindow()) &&
+            window->CanFocus()) {
+            window->Focus();
+            return;
+        }
+    }
+}
+
+void KZ_UIPopup::TabBackward(KZ_UIWindow* start)
+{
+    KZ_UIWindow* parent = start->GetParent();
+    KZ_UIWindow* window = start->GetPreviousSibling();
+    if (window == nullptr)
+        window = parent != nullptr ? parent->GetLastChild() : nullptr;
+    while (window != nullptr && window != start) {
+        if (window->CanFocus()) {
+            window->Focus();
+            return;
+        }
+        window = window->GetPreviousSibling();
+        if (window == nullptr)
+            window = parent != nullptr ? parent->GetLastChild() : nullptr;
+    }
+}
+
+int KZ_UIPopup::PreTranslateKey(MSG* message)
+{
+    if (message == nullptr || message->message != WM_CHAR)
+        return 0;
+    KZ_UIWindow* object = FindWindowObject(message->hwnd);
+    switch (message->wParam) {
+    case 13:
+        return PushDefaultButton(object);
+    case 27:
+        for (KZ_UIWindow* window = object; window != nullptr; window = window->GetParent()) {
+            if (window->IsKindOf("KZ_UIPopup")) {
+                SendMessageW(window->GetWindow(), WM_CLOSE, 0, 0);
+                return 1;
+            }
+        }
+        return 0;
+    case 9:
+        if (object == nullptr)
+            return 0;
+        if (GetKeyState(VK_SHIFT) < 0)
+            TabBackward(object);
+        else
+            TabForward(object);
+        return 1;
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include "ui/KZ_UIWindow.h"
+
+// The toolkit's top-level window: caption, frame, an optional look for everything inside it,
+// close requests published as "OnClose" (the window is not destroyed by them), and the target
+// of the Escape key. Also owns the keyboard pre-translation of the main loop.
+class KZ_UIPopup : public KZ_UIWindow {
+public:
+    // Style flags: 1 resizable frame, 2 no caption and system menu, 4 tool window.
+    // Constructing a popup installs the keyboard pre-translation in the main loop.
+    KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags);
+    ~KZ_UIPopup() override;
+
+    bool IsKindOf(const char* className) const override;
+    UILook* GetLook() override;
+    void SetLook(UILook* look) override;
+    void OnClose() override;
+
+    void SetTitle(const WString& text);
+    // height -1 keeps the current size and centres the window as it is.
+    void CenterOnDesktop(int width, int height);
+
+    // Dialog keys for every toolkit window tree: Enter, Escape, Tab and Shift+Tab in WM_CHAR.
+    // Non-zero: consumed, neither translated nor dispatched.
+    static int PreTranslateKey(MSG* message);
+    // Hands PreTranslateKey to KZ_EventListener::RunMainLoop.
+    static void InstallKeyHandling();
+
+    static DWORD WindowStyleFor(unsigned int styleFlags);
+    static DWORD ExtendedStyleFor(unsigned int styleFlags);
+
+private:
+    // The successor of window in the pre-order walk of its tree, wrapping at the root.
+    static KZ_UIWindow* NextInTabOrder(KZ_UIWindow* window);
+    static void TabForward(KZ_UIWindow* start);
+    static void TabBackward(KZ_UIWindow* start);
+
+    UILook* look_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+#include "ui/KZ_UIWindow.h"
+
+// Static word-wrapped text, drawn by the toolkit. Its text is the catalog text of
+// "<path>.Label" with the packaged product version as parameter /P1.
+class UILabel : public KZ_UIWindow {
+public:
+    // Style flag 1: title font, else the text font.
+    UILabel(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags);
+    ~UILabel() override;
+
+    // Height for width: the word-wrapped text plus the inset on every side.
+    void GetPreferredSize(int* width, int* height) override;
+    void Paint(HDC dc, const RECT& area) override;
+
+    void SetText(const WString& text);
+    const WString& GetText() const { return text_; }
+    int GetInset() const { return inset_; }
+    HFONT GetFont();
+
+private:
+    int inset_;
+    WString text_;
+};
