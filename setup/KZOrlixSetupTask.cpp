@@ -92,8 +92,10 @@ int KZOrlixSetupTask::Install()
     if (PreInstall() < 0)
         return E_FAIL;
 
-    InstallServices services(ProductDefinition::GetDisplayName(), ProductDefinition::GetRegistryKeyName(),
-                             ProductDefinition::GetInstance(), nullptr);
+    // The install services keep the names process-wide: give them the worker's own copies.
+    InstallServices services(PrivateCopy(ProductDefinition::GetDisplayName()),
+                             PrivateCopy(ProductDefinition::GetRegistryKeyName()), ProductDefinition::GetInstance(),
+                             nullptr);
     // A folder that cannot be made shows up as the extraction's failure.
     InstallServices::CreateDirectoryPath(installDirectory_);
 
@@ -197,7 +199,7 @@ int KZOrlixSetupTask::RegisterServers(const ServerRegistration& registration)
     // The modules load their companion libraries from their own folder.
     SetCurrentDirectoryW((installDirectory_ + L"\\code\\bin\\").c_str());
     int failures = 0;
-    WString displayName = ProductDefinition::GetDisplayName();
+    WString displayName = PrivateCopy(ProductDefinition::GetDisplayName());
 
     if (!registration.controlFile.IsEmpty()) {
         ServerModule control(installDirectory_ + registration.controlFile);

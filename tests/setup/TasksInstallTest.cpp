@@ -63,6 +63,24 @@ void RemoveProductKeys()
     DeleteKeyTree(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(KZOrlixPlayerSetupTask::kControlClass));
 }
 
+// The product install with its viewer control gone just before registration, as if the
+// extraction had left it out.
+class ControlLostTask : public KZOrlixPlayerSetupTask {
+public:
+    ControlLostTask(const std::wstring& target) : KZOrlixPlayerSetupTask(target.c_str(), nullptr, 0) {}
+    int RegisterProduct() override
+    {
+        DeleteFileW((GetInstallDirectory() + L"\\code\\bin\\ZephyrixOCXViewer.ocx").c_str());
+        return KZOrlixPlayerSetupTask::RegisterProduct();
+    }
+};
+
+class RefusingTask : public KZOrlixSetupTask {
+public:
+    RefusingTask(const std::wstring& target) : KZOrlixSetupTask(target.c_str(), nullptr, 0) {}
+    int PreInstall() override { return -1; }
+};
+
 class InstallTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -190,6 +208,45 @@ TEST_F(InstallTest, AFailingExtractionEndsAfterTheExtractStep)
     EXPECT_EQ(context, message.substr(message.size() - context.size())) << message;
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry));
     delete task;
+}
+
+TEST_F(InstallTest, ANegativePreInstallStopsBeforeAnything)
+{
+    RefusingTask* task = new RefusingTask(target_);
+    task->SetUninstallerPath(kUninstaller);
+    EventRecorder recorder(task);
+    RunToEnd(task, &recorder);
+    EXPECT_EQ(E_FAIL, recorder.results[0]);
+    EXPECT_EQ((std::vector<int>{0}), recorder.DistinctPositions());
+    EXPECT_FALSE(FolderExists(install_));
+    delete task;
+}
+
+TEST_F(InstallTest, AFailedRegistrationStillCompletesTheOtherStepsAndReportsItsError)
+{
+    ControlLostTask* task = new ControlLostTask(target_);
+    task->SetCatalog("KZOrlixPlayerSetup");
+    task->SetUninstallerPath(kUninstaller);
+    EventRecorder recorder(task);
+    DialogAnswerer watcher(L"Warning", IDYES, 120000);
+    RunToEnd(task, &recorder);
+    watcher.Stop();
+    EXPECT_EQ(E_FAIL, recorder.results[0]);
+    // "Complete" is posted before the failing end.
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), recorder.DistinctPositions());
+    delete task;
+
+    // The missing control class key heads the message; the later steps did not replace it.
+    std::wstring message = PlatformError::GetMessage().c_str();
+    std::wstring expected = L"Unable to open system registry key [CLSID\\" +
+                            GuidText(KZOrlixPlayerSetupTask::kControlClass) + L"]\n";
+    EXPECT_EQ(expected, message.substr(0, expected.size())) << message;
+    // The steps after the registration ran all the same.
+    EXPECT_TRUE(FileExists(menu_ + L"\\Quickstart guide.lnk"));
+    std::string bytes;
+    ASSERT_TRUE(ReadBytes(install_ + L"\\Environnement.txt", &bytes));
+    EXPECT_NE(std::string::npos, bytes.find("QorUserSettingPath=CSIDL_APPDATA\\..\\OrlixPlayer\\QorSettings\r\n"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEntry));
 }
 
 TEST_F(InstallTest, TheProductInstallRegistersEverythingAndItsUninstallerRemovesIt)
