@@ -1,0 +1,63 @@
+#include "tests/e2e/HtmlHandlerStandIn.h"
+
+#include <vector>
+
+#include "tests/e2e/FileProbe.h"
+#include "tests/e2e/RegistryProbe.h"
+
+namespace {
+
+const wchar_t kExtension[] = L".html";
+const wchar_t kClass[] = L"KzTestHtml";
+
+} // namespace
+
+HtmlHandlerStandIn::HtmlHandlerStandIn(const std::wstring& recorder)
+    : recorder_(recorder), installed_(false), hadKey_(false), hadDefault_(false)
+{
+}
+
+HtmlHandlerStandIn::~HtmlHandlerStandIn()
+{
+    Restore();
+}
+
+bool HtmlHandlerStandIn::Install()
+{
+    if (installed_)
+        return true;
+    hadKey_ = RegistryProbe::KeyExists(HKEY_CLASSES_ROOT, kExtension);
+    hadDefault_ = hadKey_ && RegistryProbe::ReadString(HKEY_CLASSES_ROOT, kExtension, nullptr, &oldDefault_);
+    installed_ = true;
+    ForgetCalls();
+    return RegistryProbe::WriteString(HKEY_CLASSES_ROOT, std::wstring(kClass) + L"\\shell\\open\\command", nullptr,
+                                      L"\"" + recorder_ + L"\" \"%1\"") &&
+           RegistryProbe::WriteString(HKEY_CLASSES_ROOT, kExtension, nullptr, kClass);
+}
+
+void HtmlHandlerStandIn::Restore()
+{
+    if (!installed_)
+        return;
+    installed_ = false;
+    if (!hadKey_)
+        RegistryProbe::DeleteTree(HKEY_CLASSES_ROOT, kExtension);
+    else if (hadDefault_)
+        RegistryProbe::WriteString(HKEY_CLASSES_ROOT, kExtension, nullptr, oldDefault_);
+    else
+        RegistryProbe::DeleteValue(HKEY_CLASSES_ROOT, kExtension, nullptr);
+    RegistryProbe::DeleteTree(HKEY_CLASSES_ROOT, kClass);
+}
+
+void HtmlHandlerStandIn::ForgetCalls()
+{
+    DeleteFileW((recorder_ + L".log").c_str());
+}
+
+std::wstring HtmlHandlerStandIn::LastCall() const
+{
+    std::vector<uint8_t> content;
+    if (!FileProbe::Read(recorder_ + L".log", &content) || content.size() < 2)
+        return std::wstring();
+    return std::wstring(reinterpret_cast<const wchar_t*>(content.data()), content.size() / sizeof(wchar_t));
+}
