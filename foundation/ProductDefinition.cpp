@@ -15,6 +15,13 @@ Definition& Values()
     return definition;
 }
 
+// Both threads read the definition (the install worker too): hand out private copies so the
+// stored blocks' reference counts are only ever touched on the main thread.
+WString PrivateCopy(const WString& value)
+{
+    return WString(value.c_str(), value.Length());
+}
+
 } // namespace
 
 void ProductDefinition::SetDisplayName(const WString& text)
@@ -37,17 +44,17 @@ void ProductDefinition::SetVersionFile(const WString& path)
 
 WString ProductDefinition::GetDisplayName()
 {
-    return Values().displayName;
+    return PrivateCopy(Values().displayName);
 }
 
 WString ProductDefinition::GetRegistryKeyName()
 {
-    return Values().registryKeyName;
+    return PrivateCopy(Values().registryKeyName);
 }
 
 WString ProductDefinition::GetVersionFile()
 {
-    return Values().versionFile;
+    return PrivateCopy(Values().versionFile);
 }
 
 void ProductDefinition::SetInstance(HINSTANCE instance)
