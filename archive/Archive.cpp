@@ -63,7 +63,9 @@ bool IsDeviceName(const wchar_t* component, int length)
 Archive::Archive()
     : mode_(0), directory_(nullptr), directorySize_(0), source_(nullptr), sourceSize_(0),
       blockCache_(nullptr), currentBlock_(-1), entryCount_(0), dataEnd_(0), blockCacheSize_(0),
-      blockLoads_(0), blockContent_(0), nameIndex_(nullptr), nameIndexMask_(-1), indexedRecords_(0)
+      blockLoads_(0), blockContent_(0), nameIndex_(nullptr), nameIndexMask_(-1), indexedRecords_(0),
+      stream_(nullptr), streamBlock_(-1), streamContent_(0), streamProduced_(0), streamEnded_(false),
+      window_(nullptr)
 {
 }
 
@@ -72,6 +74,8 @@ Archive::~Archive()
     delete[] directory_;
     delete[] blockCache_;
     delete[] nameIndex_;
+    CloseStream();
+    delete[] window_;
 }
 
 namespace {
@@ -214,7 +218,20 @@ HRESULT Archive::Get(const WString& name, const void** content, int* length)
     ArchiveFormat::DecodeRecord(directory_, directorySize_, &at, &record);
     if (record.block < 0)
         return Fail(L"Archive.NotFound");
+    const HRESULT loaded = LoadBlock(record);
+    if (loaded != S_OK)
+        return loaded;
 
+    if (content != nullptr)
+        *content = blockCache_ + record.offset + ArchiveFormat::kStoredPrefixSize;
+    if (length != nullptr)
+        *length = record.storedLength - ArchiveFormat::kStoredPrefixSize;
+    return S_OK;
+}
+
+// Brings the record's block into the block cache whole, unless it is there already.
+HRESULT Archive::LoadBlock(const ArchiveFormat::Record& record)
+{
     if (record.block != currentBlock_) {
         ArchiveFormat::BlockHeader header;
         if (!ArchiveFormat::LocateBlock(source_, dataEnd_, record.block, &header) ||
@@ -240,12 +257,161 @@ HRESULT Archive::Get(const WString& name, const void** content, int* length)
     } else if (!ArchiveFormat::RecordFitsBlock(record, blockContent_)) {
         return Fail(L"Archive.InvalidData");
     }
-
-    if (content != nullptr)
-        *content = blockCache_ + record.offset + ArchiveFormat::kStoredPrefixSize;
-    if (length != nullptr)
-        *length = record.storedLength - ArchiveFormat::kStoredPrefixSize;
     return S_OK;
+}
+
+HRESULT Archive::Find(const WString& name, Entry* entry)
+{
+    entry->block = -1;
+    entry->offset = 0;
+    entry->storedLength = 0;
+    if (mode_ != 1)
+        return Fail(L"Archive.NotOpen");
+    int position = 0;
+    bool directoryCut = false;
+    if (!FindRecord(name, &position, &directoryCut))
+        return Fail(directoryCut ? L"Archive.InvalidData" : L"Archive.NotFound");
+    ArchiveFormat::Record record;
+    int64_t at = position;
+    ArchiveFormat::DecodeRecord(directory_, directorySize_, &at, &record);
+    if (record.block < 0)
+        return Fail(L"Archive.NotFound");
+    entry->block = record.block;
+    entry->offset = record.offset;
+    entry->storedLength = record.storedLength;
+    return S_OK;
+}
+
+HRESULT Archive::WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed)
+{
+    *outFailed = false;
+    if (mode_ != 1)
+        return Fail(L"Archive.NotOpen");
+    const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
+    const int length = entry.storedLength - ArchiveFormat::kStoredPrefixSize;
+    if (entry.block != currentBlock_) {
+        ArchiveFormat::BlockHeader header;
+        if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entry.block, &header) ||
+            !ArchiveFormat::RecordFitsBlock(record, header.contentSize))
+            return Fail(L"Archive.InvalidData");
+        if (header.contentSize > kStreamWindow)
+            return StreamEntry(record, out, outFailed);
+    }
+    // A small block, or one cached already: written from the block cache as Get serves it.
+    const HRESULT loaded = LoadBlock(record);
+    if (loaded != S_OK)
+        return loaded;
+    if (out->WriteBuffer(blockCache_ + entry.offset + ArchiveFormat::kStoredPrefixSize, length) != S_OK) {
+        *outFailed = true;
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+// Inflates the next count bytes of the open stream into the window. Returns count, or -1 when
+// the stream fails or ends before them (the stream is then closed).
+int Archive::InflateWindow(int count)
+{
+    stream_->next_out = window_;
+    stream_->avail_out = static_cast<uInt>(count);
+    while (stream_->avail_out > 0) {
+        const int result = inflate(stream_, Z_NO_FLUSH);
+        if (result == Z_STREAM_END) {
+            streamEnded_ = true;
+            break;
+        }
+        if (result != Z_OK) {
+            CloseStream();
+            return -1;
+        }
+    }
+    const int produced = count - static_cast<int>(stream_->avail_out);
+    if (produced != count) {
+        CloseStream();
+        return -1;
+    }
+    streamProduced_ += produced;
+    return produced;
+}
+
+HRESULT Archive::StreamEntry(const ArchiveFormat::Record& record, ByteStream* out, bool* outFailed)
+{
+    const int start = record.offset + ArchiveFormat::kStoredPrefixSize;
+    const int end = record.offset + record.storedLength;
+    // An open stream serves this entry only when it is that block's and not yet past the start.
+    if (stream_ != nullptr && (streamBlock_ != record.block || streamProduced_ > start) && FinishStream() != S_OK)
+        return E_FAIL;
+    if (stream_ == nullptr) {
+        ArchiveFormat::BlockHeader header;
+        if (!ArchiveFormat::LocateBlock(source_, dataEnd_, record.block, &header))
+            return Fail(L"Archive.InvalidData");
+        if (window_ == nullptr)
+            window_ = new (std::nothrow) unsigned char[kStreamWindow];
+        z_stream* stream = window_ != nullptr ? new (std::nothrow) z_stream : nullptr;
+        if (stream == nullptr)
+            return Fail(L"OutOfMemory");
+        std::memset(stream, 0, sizeof *stream);
+        stream->next_in = const_cast<Bytef*>(source_ + header.offset + ArchiveFormat::kBlockHeaderSize);
+        stream->avail_in = static_cast<uInt>(header.compressedSize);
+        if (inflateInit(stream) != Z_OK) {
+            delete stream;
+            return Fail(L"OutOfMemory");
+        }
+        stream_ = stream;
+        streamBlock_ = record.block;
+        streamContent_ = header.contentSize;
+        streamProduced_ = 0;
+        streamEnded_ = false;
+        ++blockLoads_;
+    }
+    while (streamProduced_ < end) {
+        // Never past the entry's end: what follows belongs to the next entry of the block.
+        const int to = streamProduced_ < start ? start : end;
+        const int count = to - streamProduced_ < kStreamWindow ? to - streamProduced_ : kStreamWindow;
+        const bool wanted = streamProduced_ >= start;
+        if (InflateWindow(count) < 0)
+            return Fail(L"Archive.InvalidData");
+        if (wanted && out->WriteBuffer(window_, count) != S_OK) {
+            CloseStream();
+            *outFailed = true;
+            return E_FAIL;
+        }
+    }
+    // The block's last entry: its end is the stream's end, which holds the check.
+    return end == streamContent_ ? FinishStream() : S_OK;
+}
+
+HRESULT Archive::FinishStream()
+{
+    if (stream_ == nullptr)
+        return S_OK;
+    while (!streamEnded_ && streamProduced_ <= streamContent_) {
+        // One byte more than the rest, so a stream that inflates to more than its block's
+        // content size shows.
+        const int rest = streamContent_ - streamProduced_ + 1;
+        stream_->next_out = window_;
+        stream_->avail_out = static_cast<uInt>(rest < kStreamWindow ? rest : kStreamWindow);
+        const uInt offered = stream_->avail_out;
+        const int result = inflate(stream_, Z_NO_FLUSH);
+        streamProduced_ += static_cast<int>(offered - stream_->avail_out);
+        if (result == Z_STREAM_END)
+            streamEnded_ = true;
+        else if (result != Z_OK)
+            break;
+    }
+    const bool whole = streamEnded_ && streamProduced_ == streamContent_;
+    CloseStream();
+    return whole ? S_OK : Fail(L"Archive.InvalidData");
+}
+
+void Archive::CloseStream()
+{
+    if (stream_ != nullptr) {
+        inflateEnd(stream_);
+        delete stream_;
+        stream_ = nullptr;
+    }
+    streamBlock_ = -1;
 }
 
 HRESULT GetPackagedVersion(WString* version)
@@ -361,11 +527,13 @@ WString EntryName(const WString& line)
     return line.Mid(start, line.Length() - start);
 }
 
-HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name)
+// madeFolder is the folder made sure of for the previous file: a list runs folder by folder,
+// so most files need no look at the disk for their folder.
+HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name,
+                     WString* madeFolder)
 {
-    const void* content = nullptr;
-    int length = 0;
-    if (archive.Get(name, &content, &length) != S_OK) {
+    Archive::Entry entry;
+    if (archive.Find(name, &entry) != S_OK) {
         PlatformError::AddContext(nullptr, L"archive.Get", name);
         return E_FAIL;
     }
@@ -373,16 +541,30 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
     int folderEnd = target.Length() - 1;
     while (folderEnd >= 0 && !IsSeparator(target[folderEnd]))
         --folderEnd;
-    if (folderEnd > 0)
-        CreateDirectoryPath(target.Mid(0, folderEnd));
+    if (folderEnd > 0) {
+        const WString folder = target.Mid(0, folderEnd);
+        if (folder != *madeFolder) {
+            CreateDirectoryPath(folder);
+            *madeFolder = folder;
+        }
+    }
     if (file.OpenWrite(target) != S_OK) {
         PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
         return E_FAIL;
     }
-    // Written straight from the block cache: no copy of the content.
-    if (file.WriteBuffer(content, length) != S_OK) {
+    // Written straight from the block cache, or from the inflate window for a large block:
+    // no copy of the content, and no large file held whole in memory.
+    bool fileFailed = false;
+    if (archive.WriteEntry(entry, &file, &fileFailed) != S_OK) {
         file.Close();
-        PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
+        if (fileFailed) {
+            PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
+        } else {
+            // The block did not inflate: no part-written file stays behind as if extracted.
+            // Its removal is best effort; the error already recorded is the one to show.
+            DeleteFileW(target.c_str());
+            PlatformError::AddContext(nullptr, L"archive.Get", name);
+        }
         return E_FAIL;
     }
     file.Close();
@@ -423,9 +605,15 @@ HRESULT ExtractResourceArchive(const WString& installFolder, const WString& list
     }
 
     FileBuffer file;
+    WString madeFolder;
     for (int i = 0; i < names.Count(); ++i) {
-        if (ExtractEntry(archive, file, installFolder, names.At(i)) != S_OK)
+        if (ExtractEntry(archive, file, installFolder, names.At(i), &madeFolder) != S_OK)
             return E_FAIL;
+    }
+    // A large block whose last entry is not in the list is still open: its check decides too.
+    if (names.Count() > 0 && archive.FinishStream() != S_OK) {
+        PlatformError::AddContext(nullptr, L"archive.Get", names.At(names.Count() - 1));
+        return E_FAIL;
     }
 
     const WString uninstallPath = installFolder + L"\\Uninstall";

@@ -1,6 +1,12 @@
 #pragma once
 #include "foundation/WString.h"
 
+class ByteStream;
+struct z_stream_s;
+namespace ArchiveFormat {
+struct Record;
+}
+
 // The install archive read in caller-owned memory. Content from Get points into the one
 // cached block: valid until a Get needs another block or the archive is destroyed.
 class Archive {
@@ -10,6 +16,26 @@ public:
 
     HRESULT Open(const void* data, int size);
     HRESULT Get(const WString& name, const void** content, int* length);
+
+    // Where an entry's content lies, as Find reports it for WriteEntry.
+    struct Entry {
+        int block;
+        int offset;           // of the stored form in the block's content
+        int storedLength;     // content length + 4
+    };
+    // Looks the name up as Get does ("Archive.NotFound", "Archive.InvalidData"), inflating nothing.
+    HRESULT Find(const WString& name, Entry* entry);
+    // Writes the entry's content to out. A block of more than kStreamWindow bytes is never held
+    // whole: it is inflated piece by piece through a window of that size, the entry's bytes
+    // written as they come out, and its stream stays open for the entries that follow in the
+    // block, so writing a block's entries in order inflates it once. *outFailed tells a failure
+    // of out (its own error recorded) from one of the archive.
+    HRESULT WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed);
+    // Inflates the rest of a block left open by WriteEntry, so every byte written from it has
+    // passed the stream's check; "Archive.InvalidData" when it does not. WriteEntry does the
+    // same before it opens another block.
+    HRESULT FinishStream();
+    static constexpr int kStreamWindow = 256 * 1024;
 
     int EntryCount() const { return entryCount_; }
     int CurrentBlock() const { return currentBlock_; }
@@ -39,7 +65,19 @@ private:
     int nameIndexMask_;
     int indexedRecords_;     // records that decode before the directory ends
 
+    // Piecewise inflation of one large block for WriteEntry; null when none is open.
+    z_stream_s* stream_;
+    int streamBlock_;
+    int streamContent_;      // content size of that block
+    int streamProduced_;     // content bytes inflated so far
+    bool streamEnded_;       // the stream's end (and check) has been reached
+    unsigned char* window_;  // kStreamWindow bytes, kept once allocated
+
     void BuildNameIndex();
+    HRESULT LoadBlock(const ArchiveFormat::Record& record);
+    HRESULT StreamEntry(const ArchiveFormat::Record& record, ByteStream* out, bool* outFailed);
+    int InflateWindow(int count);
+    void CloseStream();
     bool FindRecord(const WString& name, int* position, bool* directoryCut) const;
 };
 
