@@ -329,8 +329,8 @@ bool InstallCheck::VerifyShortcuts(const std::wstring& installDirectory) const
 bool InstallCheck::VerifyLicenseAndEnvironment(const std::wstring& installDirectory) const
 {
     std::vector<uint8_t> copy, original;
-    bool ok = DriverLog::Check(FileProbe::Read(installDirectory + ProductFacts::kLicenseCopy, &copy) && !copy.empty(),
-                               "license copy resources\\License.rtf written (%zu bytes)", copy.size());
+    const bool copied = FileProbe::Read(installDirectory + ProductFacts::kLicenseCopy, &copy) && !copy.empty();
+    bool ok = DriverLog::Check(copied, "license copy resources\\License.rtf written (%zu bytes)", copy.size());
     if (FileProbe::Read(installDirectory + ProductFacts::kLicenseSource, &original))
         ok = DriverLog::Check(copy == original, "the license copy equals the installed license text") && ok;
 

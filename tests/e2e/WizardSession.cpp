@@ -1,6 +1,7 @@
 #include "tests/e2e/WizardSession.h"
 
 #include <cstdio>
+#include <map>
 
 #include <commctrl.h>
 
@@ -149,14 +150,22 @@ bool WizardSession::ReportUnexpected(const wchar_t* allowedBox, const char* what
         DriverLog::Fail("setup.exe ended (exit code %lu) while waiting for %s", static_cast<unsigned long>(code), what);
         return true;
     }
+    // A box that is closing (or still being laid out) passes by; one that stays is reported.
+    std::map<HWND, DWORD> seen;
     for (HWND box : WindowProbe::TopLevel(process_.ProcessId(), L"#32770", nullptr)) {
         if (!IsWindowVisible(box))
             continue;
         if (allowedBox != nullptr && WindowProbe::Text(box) == allowedBox)
             continue;
+        auto earlier = boxesSeen_.find(box);
+        const DWORD since = earlier != boxesSeen_.end() ? earlier->second : GetTickCount();
+        seen[box] = since;
+        if (GetTickCount() - since < 700)
+            continue;
         DriverLog::Fail("unexpected message box %s while waiting for %s", MessageBoxProbe::Describe(box).c_str(), what);
         return true;
     }
+    boxesSeen_.swap(seen);
     // The earlier installation's uninstaller is another process: its boxes count as well.
     HWND uninstaller = MessageBoxProbe::Find(0, ProductFacts::kUninstallerCaption);
     if (uninstaller != nullptr) {

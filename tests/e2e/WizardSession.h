@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 
 #include "tests/e2e/DriverOptions.h"
@@ -56,4 +57,5 @@ private:
     const DriverOptions& options_;
     SetupProcess process_;
     HWND wizard_;
+    std::map<HWND, DWORD> boxesSeen_; // unexpected boxes and when they were first seen
 };
