@@ -290,14 +290,23 @@ bool InflateAll(const Payload& payload, unsigned char* buffer, double* seconds)
     return true;
 }
 
+// Pieces of at most g_writePiece bytes per WriteFile call (0: the whole file in one call).
+int g_writePiece = 0;
+
 bool WriteWhole(const WString& path, const void* data, int size)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return Fail("CreateFileW failed in the limit");
-    DWORD written = 0;
-    const bool ok = size == 0 || (WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) &&
-                                  written == static_cast<DWORD>(size));
+    const unsigned char* next = static_cast<const unsigned char*>(data);
+    bool ok = true;
+    for (int rest = size; ok && rest > 0;) {
+        const int piece = g_writePiece > 0 && rest > g_writePiece ? g_writePiece : rest;
+        DWORD written = 0;
+        ok = WriteFile(file, next, static_cast<DWORD>(piece), &written, nullptr) && written == static_cast<DWORD>(piece);
+        next += piece;
+        rest -= piece;
+    }
     CloseHandle(file);
     return ok || Fail("WriteFile failed in the limit");
 }
@@ -551,6 +560,9 @@ int Profile(const WString& folder)
 int wmain(int argc, wchar_t** argv)
 {
     const WString mode = argc > 1 ? WString(argv[1]) : WString(L"");
+    wchar_t piece[16];
+    if (GetEnvironmentVariableW(L"KZ_BENCH_WRITE_PIECE", piece, 16) > 0)
+        g_writePiece = _wtoi(piece);
     int result = 2;
     if (mode == WString(L"idle")) {
         PrintMemory("idle", ReadMemory());
