@@ -452,6 +452,17 @@ LRESULT CALLBACK KZ_UIWindow::WindowProc(HWND window, UINT message, WPARAM wPara
     case WM_CLOSE:
         object->OnClose();
         return 1;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        // A hosted radio button or push button paints the area around its text with the
+        // brush its container returns: the container's background, not the system's grey.
+        HBRUSH background = object->GetBackground();
+        UINT_PTR value = reinterpret_cast<UINT_PTR>(background);
+        if (value <= COLOR_MENUBAR + 1)
+            background = GetSysColorBrush(static_cast<int>(value) - 1);
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<LRESULT>(background);
+    }
     case WM_DRAWITEM:
         if (lParam != 0) {
             const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);

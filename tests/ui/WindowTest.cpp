@@ -487,6 +487,27 @@ TEST(WindowBackground, InheritedUpTheTreeWithButtonFaceAtTheTop)
     ReleaseTopLevel(root);
 }
 
+TEST(WindowBackground, HostedButtonsAreGivenTheContainersBackground)
+{
+    KZ_UIPopup* root = new KZ_UIPopup(nullptr, L"Root", 0);
+    KZ_UIPanel* page = new KZ_UIPanel(root, L"Page", 0);
+    KZ_UIRadioButton* radio = new KZ_UIRadioButton(page, L"Radio");
+    HDC dc = GetDC(radio->GetControl());
+    auto answer = [&](UINT message) {
+        return reinterpret_cast<HBRUSH>(SendMessageW(radio->GetWindow(), message,
+                                                     reinterpret_cast<WPARAM>(dc),
+                                                     reinterpret_cast<LPARAM>(radio->GetControl())));
+    };
+    EXPECT_EQ(GetSysColorBrush(COLOR_BTNFACE), answer(WM_CTLCOLORSTATIC));
+    page->SetBackground(UILook::GetWhiteBrush());
+    EXPECT_EQ(UILook::GetWhiteBrush(), answer(WM_CTLCOLORSTATIC));
+    EXPECT_EQ(UILook::GetWhiteBrush(), answer(WM_CTLCOLORBTN));
+    page->SetBackground(reinterpret_cast<HBRUSH>(5));
+    EXPECT_EQ(GetSysColorBrush(4), answer(WM_CTLCOLORSTATIC));
+    ReleaseDC(radio->GetControl(), dc);
+    ReleaseTopLevel(root);
+}
+
 TEST(WindowLook, ChildrenUseThePopupsLookOrTheDefault)
 {
     KZ_UIPopup* root = new KZ_UIPopup(nullptr, L"Root", 0);
