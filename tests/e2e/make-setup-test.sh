@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# tools/make-setup: refuses bad input with a clear message, and makes a working setup.exe for
+# a custom payload (the built product's files plus one extra file). With a display, the made
+# setup is installed by the end-to-end driver, which compares every installed file with the
+# custom payload byte for byte.
+#
+#   make-setup-test.sh TOP KZPACK STAGE WORK WINE_RUN DRIVER RECORDER
+set -u
+top=$1 kzpack=$2 stage=$3 work=$4 wine_run=$5 driver=$6 recorder=$7
+tool=$top/tools/make-setup
+export KZPACK=$kzpack
+
+passed=0 failed=0
+ok() { echo "ok    $*"; passed=$((passed + 1)); }
+bad() { echo "FAIL  $*"; failed=$((failed + 1)); }
+
+# expect_refusal WHAT PATTERN ARG...: make-setup fails and says PATTERN on stderr.
+expect_refusal() {
+  local what=$1 pattern=$2
+  shift 2
+  local err status=0
+  err=$("$tool" "$@" 2>&1 >/dev/null) || status=$?
+  if [ "$status" -ne 0 ] && printf '%s' "$err" | grep -q -- "$pattern"; then
+    ok "refuses $what (exit $status): $(printf '%s' "$err" | grep -m1 -- "$pattern")"
+  else
+    bad "$what: exit $status, expected a message matching '$pattern'; got: $err"
+  fi
+}
+
+rm -rf "$work/payload" "$work/lists" "$work/out"
+mkdir -p "$work/lists" "$work/out"
+[ -f "$stage/bin/OrlixPlayer.exe" ] || { echo "FAIL  no built payload in $stage (build the setup target first)"; exit 1; }
+cp -r "$stage" "$work/payload"
+printf 'Extra file of a custom payload\r\n' >"$work/payload/resources/Zephyrix/samples/Extra custom.txt"
+cp "$top/payload/RESOURCES" "$work/lists/RESOURCES"
+cp "$top/payload/FILES" "$work/lists/FILES"
+printf 'resources\\Zephyrix\\samples\\Extra custom.txt\r\n' >>"$work/lists/FILES"
+root=$work/payload res=$work/lists/RESOURCES files=$work/lists/FILES
+
+# Lists with one fault each.
+grep -v 'KZ_UIWizard' "$res" >"$work/lists/RESOURCES.nocatalog"
+cp "$files" "$work/lists/FILES.missing"
+printf 'resources\\not-there.txt\r\n' >>"$work/lists/FILES.missing"
+cp "$files" "$work/lists/FILES.escape"
+printf 'resources\\KZOrlixLicense.rtf -> ..\\outside.rtf\r\n' >>"$work/lists/FILES.escape"
+cp "$files" "$work/lists/FILES.conflict"
+printf 'resources\\Zephyrix\\HTML\\quickstart.html -> resources\\KZOrlixLicense.rtf\r\n' >>"$work/lists/FILES.conflict"
+: >"$work/lists/FILES.empty"
+
+good=(--root "$root" --resources "$res" --files "$files")
+expect_refusal "no arguments" "usage:"
+expect_refusal "a missing --root" "missing --root" --resources "$res" --files "$files" -o "$work/out/s.exe"
+expect_refusal "a missing -o" "missing -o" "${good[@]}"
+expect_refusal "an unknown argument" "unknown argument" "${good[@]}" -o "$work/out/s.exe" --fast
+expect_refusal "a root that is no folder" "is not a folder" --root "$work/none" --resources "$res" --files "$files" -o "$work/out/s.exe"
+expect_refusal "a missing RESOURCES list" "RESOURCES list .* is not a file" --root "$root" --resources "$work/none.lst" --files "$files" -o "$work/out/s.exe"
+expect_refusal "a missing FILES list" "FILES list .* is not a file" --root "$root" --resources "$res" --files "$work/none.lst" -o "$work/out/s.exe"
+expect_refusal "an empty FILES list" "is empty" --root "$root" --resources "$res" --files "$work/lists/FILES.empty" -o "$work/out/s.exe"
+expect_refusal "an unknown architecture" "unknown architecture 'arm64'" "${good[@]}" -o "$work/out/s.exe" --arch arm64
+expect_refusal "a missing output folder" "output folder .* does not exist" "${good[@]}" -o "$work/no/such/s.exe"
+expect_refusal "an output that is a folder" "is a folder" "${good[@]}" -o "$work/out"
+expect_refusal "RESOURCES without a catalog" 'lacks entries.*' --root "$root" --resources "$work/lists/RESOURCES.nocatalog" --files "$files" -o "$work/out/s.exe"
+expect_refusal "a listed file that is missing (kzpack)" 'kzpack: .*FILES.missing:[0-9]*: cannot read source' --root "$root" --resources "$res" --files "$work/lists/FILES.missing" -o "$work/out/s.exe"
+expect_refusal "a target outside the install folder (kzpack)" 'kzpack: .*has a ".." component' --root "$root" --resources "$res" --files "$work/lists/FILES.escape" -o "$work/out/s.exe"
+expect_refusal "a FILES target packed from another source" "another source" --root "$root" --resources "$res" --files "$work/lists/FILES.conflict" -o "$work/out/s.exe"
+[ ! -e "$work/out/s.exe" ] && ok "no setup was written by a refused run" || bad "a refused run wrote $work/out/s.exe"
+
+# The real thing.
+out=$work/out/custom-setup.exe
+if "$tool" "${good[@]}" -o "$out" --arch x86_64 --build-dir "$work/tree-x86_64"; then
+  ok "make-setup makes $out"
+else
+  bad "make-setup failed for a good payload"
+fi
+if [ -f "$out" ] && [ "$(head -c 2 "$out")" = MZ ]; then
+  pe=$(od -An -tu4 -j60 -N4 "$out" | tr -d ' ')
+  machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$out" | tr -d ' ')
+  [ "$machine" = 8664 ] && ok "the setup is an x86_64 PE file" || bad "machine $machine, expected 8664"
+  grep -q 'Extra custom.txt' "$out" && ok "the setup carries the custom FILES list" || bad "the custom FILES list is not in the setup"
+else
+  bad "no PE file at $out"
+fi
+
+# A changed payload file reaches the next setup made in the same tree.
+cp "$out" "$work/out/first.exe" 2>/dev/null
+printf 'Changed extra file\r\n' >"$work/payload/resources/Zephyrix/samples/Extra custom.txt"
+if "$tool" "${good[@]}" -o "$out" --arch x86_64 --build-dir "$work/tree-x86_64" >/dev/null &&
+   ! cmp -s "$out" "$work/out/first.exe"; then
+  ok "a changed payload file gives a new setup"
+else
+  bad "the setup made after changing a payload file is the old one"
+fi
+
+if [ -n "${DISPLAY:-}" ] && [ -f "$out" ]; then
+  log=$work/driver.log
+  if "$wine_run" "$driver" full --setup "$out" --recorder "$recorder" --payload-root "$root" >"$log" 2>&1 &&
+     grep -q '13 files of the FILES list installed below intel_a (13 compared with the payload byte for byte, 0 missing, 0 different)' "$log"; then
+    ok "the made setup installs the custom payload, extra file included, as the driver checks"
+  else
+    bad "installing with the made setup failed:"
+    grep -E '^FAIL|passed' "$log"
+  fi
+else
+  echo "  no display: the made setup is not run"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
