@@ -60,8 +60,8 @@ expect_refusal "an unknown architecture" "unknown architecture 'arm64'" "${good[
 expect_refusal "a missing output folder" "output folder .* does not exist" "${good[@]}" -o "$work/no/such/s.exe"
 expect_refusal "an output that is a folder" "is a folder" "${good[@]}" -o "$work/out"
 expect_refusal "RESOURCES without a catalog" 'lacks entries.*' --root "$root" --resources "$work/lists/RESOURCES.nocatalog" --files "$files" -o "$work/out/s.exe"
-expect_refusal "a listed file that is missing (kzpack)" 'kzpack: .*FILES.missing:[0-9]*: cannot read source' --root "$root" --resources "$res" --files "$work/lists/FILES.missing" -o "$work/out/s.exe"
-expect_refusal "a target outside the install folder (kzpack)" 'kzpack: .*has a ".." component' --root "$root" --resources "$res" --files "$work/lists/FILES.escape" -o "$work/out/s.exe"
+expect_refusal "a listed file that is missing (kzpack)" 'kzpack: .*/FILES.missing:14: cannot read source' --root "$root" --resources "$res" --files "$work/lists/FILES.missing" -o "$work/out/s.exe"
+expect_refusal "a target outside the install folder (kzpack)" 'kzpack: .*/FILES.escape:14: target .* has a ".." component' --root "$root" --resources "$res" --files "$work/lists/FILES.escape" -o "$work/out/s.exe"
 expect_refusal "a FILES target packed from another source" "another source" --root "$root" --resources "$res" --files "$work/lists/FILES.conflict" -o "$work/out/s.exe"
 [ ! -e "$work/out/s.exe" ] && ok "no setup was written by a refused run" || bad "a refused run wrote $work/out/s.exe"
 
@@ -89,6 +89,16 @@ if "$tool" "${good[@]}" -o "$out" --arch x86_64 --build-dir "$work/tree-x86_64" 
   ok "a changed payload file gives a new setup"
 else
   bad "the setup made after changing a payload file is the old one"
+fi
+
+# Without --arch the shipped architecture, i686, is made.
+out32=$work/out/custom-setup-i686.exe
+if "$tool" "${good[@]}" -o "$out32" --build-dir "$work/tree-i686" >/dev/null && [ -f "$out32" ]; then
+  pe=$(od -An -tu4 -j60 -N4 "$out32" | tr -d ' ')
+  machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$out32" | tr -d ' ')
+  [ "$machine" = 014c ] && ok "by default an i686 setup is made" || bad "default machine $machine, expected 014c"
+else
+  bad "make-setup failed for the default architecture"
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -f "$out" ]; then
