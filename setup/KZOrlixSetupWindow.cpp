@@ -214,6 +214,7 @@ void KZOrlixSetupWindow::OnLicenseChoice(KZ_UIRadioButton* pushed)
         noAgree_->SetCheck(pushed != agree_ ? 1 : 0);
     if (licensePage_ != nullptr && GetCurrentPage() == licensePage_ && GetNextButton() != nullptr)
         GetNextButton()->Enable(agree_ != nullptr && agree_->GetCheck() != 0);
+    KeepFocus();
 }
 
 void KZOrlixSetupWindow::OnBrowseEvent(const char*, KZ_EventListener*, void*)

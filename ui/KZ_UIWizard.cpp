@@ -155,6 +155,45 @@ void KZ_UIWizard::ShowPage(KZ_UIWindow* page)
     Publish("PageChanged");
 }
 
+namespace {
+
+// First window of the subtree (pre-order) that can take the focus.
+KZ_UIWindow* FirstFocusable(KZ_UIWindow* window)
+{
+    for (KZ_UIWindow* child = window->GetFirstChild(); child != nullptr;
+         child = child->GetNextSibling()) {
+        if (child->CanFocus())
+            return child;
+        KZ_UIWindow* found = FirstFocusable(child);
+        if (found != nullptr)
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void KZ_UIWizard::KeepFocus()
+{
+    HWND window = GetWindow();
+    if (window == nullptr || GetActiveWindow() != window)
+        return;
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsWindowEnabled(focus) && IsWindowVisible(focus))
+        return;
+    KZ_UIWindow* target = nullptr;
+    if (nextButton_ != nullptr && nextButton_->CanFocus())
+        target = nextButton_;
+    else if (currentPage_ != nullptr)
+        target = FirstFocusable(currentPage_);
+    if (target == nullptr && backButton_ != nullptr && backButton_->CanFocus())
+        target = backButton_;
+    if (target == nullptr && cancelButton_ != nullptr && cancelButton_->CanFocus())
+        target = cancelButton_;
+    if (target != nullptr)
+        target->Focus();
+}
+
 void KZ_UIWizard::Next()
 {
     KZ_UIWindow* following =

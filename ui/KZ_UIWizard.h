@@ -44,6 +44,12 @@ public:
     // Height of the button band below the pages, where the separator is drawn.
     static const int kButtonBandHeight = 45;
 
+    // Disabling the control that has the keyboard focus leaves the window without one, and
+    // with it Enter, Escape and Tab. While the wizard is the active window and the focus is
+    // gone (or sits on a disabled or hidden control), it goes to Next when enabled, else to
+    // the first control of the current page that can take it, else to Back or Cancel.
+    void KeepFocus();
+
 protected:
     void Next();
     void Back();

@@ -173,9 +173,9 @@ void KZ_UIWizardTask::OnPageChangedEvent(const char*, KZ_EventListener*, void*)
 {
     OnPageChanged(GetCurrentPage());
     // The check above may have moved to another page.
-    if (installPage_ == nullptr || GetCurrentPage() != installPage_)
-        return;
-    StartTask();
+    if (installPage_ != nullptr && GetCurrentPage() == installPage_)
+        StartTask();
+    KeepFocus();
 }
 
 void KZ_UIWizardTask::StartTask()
@@ -259,6 +259,7 @@ void KZ_UIWizardTask::OnTaskEnd(const char*, KZ_EventListener* publisher, void*)
     ShowPage(endPage_);
     if (GetNextButton() != nullptr)
         GetNextButton()->Enable(true);
+    KeepFocus();
     task_ = nullptr;
     taskEndSubscription_ = nullptr;
     taskProgressSubscription_ = nullptr;

@@ -263,6 +263,30 @@ TEST_F(SetupWindow, LicenseChoiceRulesNext)
     EXPECT_FALSE(window_->GetNextButton()->IsEnabled());
 }
 
+TEST_F(SetupWindow, KeyboardFocusSurvivesADisabledNext)
+{
+    Build();
+    SetActiveWindow(window_->GetWindow());
+    ASSERT_EQ(GetActiveWindow(), window_->GetWindow());
+    window_->GetNextButton()->Focus();
+    ASSERT_EQ(GetFocus(), window_->GetNextButton()->GetControl());
+    // Next is disabled on the License page: the focus moves to the page instead of vanishing.
+    PushNext();
+    ASSERT_FALSE(window_->GetNextButton()->IsEnabled());
+    HWND focus = GetFocus();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(focus));
+    EXPECT_EQ(focus, window_->GetLicenseView()->GetControl());
+    // So Escape still reaches the wizard.
+    PostMessageW(focus, WM_CHAR, 27, 0);
+    Pump();
+    EXPECT_TRUE(TakeQuit());
+    // Choosing Agree by keyboard enables Next, which keeps the focus where the user is.
+    window_->GetAgreeButton()->Focus();
+    Click(window_->GetAgreeButton()->GetControl());
+    EXPECT_EQ(GetFocus(), window_->GetAgreeButton()->GetControl());
+}
+
 TEST_F(SetupWindow, SummaryOffersInstall)
 {
     Build();
