@@ -295,7 +295,7 @@ HRESULT Archive::WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed
             !ArchiveFormat::RecordFitsBlock(record, header.contentSize))
             return Fail(L"Archive.InvalidData");
         if (header.contentSize > kStreamWindow)
-            return StreamEntry(record, out, outFailed);
+            return StreamEntry(record, header, out, outFailed);
     }
     // A small block, or one cached already: written from the block cache as Get serves it.
     const HRESULT loaded = LoadBlock(record);
@@ -334,17 +334,16 @@ int Archive::InflateWindow(int count)
     return produced;
 }
 
-HRESULT Archive::StreamEntry(const ArchiveFormat::Record& record, ByteStream* out, bool* outFailed)
+HRESULT Archive::StreamEntry(const ArchiveFormat::Record& record, const ArchiveFormat::BlockHeader& header,
+                             ByteStream* out, bool* outFailed)
 {
+    // RecordFitsBlock held: both lie inside the block's content, so they fit an int.
     const int start = record.offset + ArchiveFormat::kStoredPrefixSize;
     const int end = record.offset + record.storedLength;
     // An open stream serves this entry only when it is that block's and not yet past the start.
     if (stream_ != nullptr && (streamBlock_ != record.block || streamProduced_ > start) && FinishStream() != S_OK)
         return E_FAIL;
     if (stream_ == nullptr) {
-        ArchiveFormat::BlockHeader header;
-        if (!ArchiveFormat::LocateBlock(source_, dataEnd_, record.block, &header))
-            return Fail(L"Archive.InvalidData");
         if (window_ == nullptr)
             window_ = new (std::nothrow) unsigned char[kStreamWindow];
         z_stream* stream = window_ != nullptr ? new (std::nothrow) z_stream : nullptr;
@@ -366,8 +365,8 @@ HRESULT Archive::StreamEntry(const ArchiveFormat::Record& record, ByteStream* ou
     }
     while (streamProduced_ < end) {
         // Never past the entry's end: what follows belongs to the next entry of the block.
-        const int to = streamProduced_ < start ? start : end;
-        const int count = to - streamProduced_ < kStreamWindow ? to - streamProduced_ : kStreamWindow;
+        const long long to = streamProduced_ < start ? start : end;
+        const int count = to - streamProduced_ < kStreamWindow ? static_cast<int>(to - streamProduced_) : kStreamWindow;
         const bool wanted = streamProduced_ >= start;
         if (InflateWindow(count) < 0)
             return Fail(L"Archive.InvalidData");
@@ -388,12 +387,12 @@ HRESULT Archive::FinishStream()
     while (!streamEnded_ && streamProduced_ <= streamContent_) {
         // One byte more than the rest, so a stream that inflates to more than its block's
         // content size shows.
-        const int rest = streamContent_ - streamProduced_ + 1;
+        const long long rest = streamContent_ - streamProduced_ + 1;
         stream_->next_out = window_;
         stream_->avail_out = static_cast<uInt>(rest < kStreamWindow ? rest : kStreamWindow);
         const uInt offered = stream_->avail_out;
         const int result = inflate(stream_, Z_NO_FLUSH);
-        streamProduced_ += static_cast<int>(offered - stream_->avail_out);
+        streamProduced_ += offered - stream_->avail_out;
         if (result == Z_STREAM_END)
             streamEnded_ = true;
         else if (result != Z_OK)

@@ -5,6 +5,7 @@ class ByteStream;
 struct z_stream_s;
 namespace ArchiveFormat {
 struct Record;
+struct BlockHeader;
 }
 
 // The install archive read in caller-owned memory. Content from Get points into the one
@@ -68,14 +69,17 @@ private:
     // Piecewise inflation of one large block for WriteEntry; null when none is open.
     z_stream_s* stream_;
     int streamBlock_;
-    int streamContent_;      // content size of that block
-    int streamProduced_;     // content bytes inflated so far
+    // 64-bit: a block may claim up to INT_MAX bytes, and one byte more than it claims is
+    // asked for to see a stream that runs over.
+    long long streamContent_;      // content size of that block
+    long long streamProduced_;     // content bytes inflated so far
     bool streamEnded_;       // the stream's end (and check) has been reached
     unsigned char* window_;  // kStreamWindow bytes, kept once allocated
 
     void BuildNameIndex();
     HRESULT LoadBlock(const ArchiveFormat::Record& record);
-    HRESULT StreamEntry(const ArchiveFormat::Record& record, ByteStream* out, bool* outFailed);
+    HRESULT StreamEntry(const ArchiveFormat::Record& record, const ArchiveFormat::BlockHeader& header,
+                        ByteStream* out, bool* outFailed);
     int InflateWindow(int count);
     void CloseStream();
     bool FindRecord(const WString& name, int* position, bool* directoryCut) const;
