@@ -526,25 +526,47 @@ WString EntryName(const WString& line)
     return line.Mid(start, line.Length() - start);
 }
 
-// madeFolder is the folder made sure of for the previous file: a list runs folder by folder,
-// so most files need no look at the disk for their folder.
+// What the extraction carries from one file to the next.
+struct ExtractState {
+    // The folder made sure of for the previous file: a list runs folder by folder, so most
+    // files need no look at the disk for their folder.
+    WString madeFolder;
+    // The last file written from the large block whose stream is still open: that stream's
+    // check vouches for it, so a check that fails later names it.
+    WString streamedName;
+};
+
+// Runs the open stream of a large block to its check. A failure names the last file written
+// from that block, not the one about to be written.
+HRESULT FinishOpenStream(Archive& archive, const ExtractState& state)
+{
+    if (archive.FinishStream() == S_OK)
+        return S_OK;
+    PlatformError::AddContext(nullptr, L"archive.Get", state.streamedName);
+    return E_FAIL;
+}
+
 HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name,
-                     WString* madeFolder)
+                     ExtractState* state)
 {
     Archive::Entry entry;
     if (archive.Find(name, &entry) != S_OK) {
         PlatformError::AddContext(nullptr, L"archive.Get", name);
         return E_FAIL;
     }
+    // Leaving a large block: its check decides before the next file is touched.
+    const int openBlock = archive.OpenStreamBlock();
+    if (openBlock >= 0 && openBlock != entry.block && FinishOpenStream(archive, *state) != S_OK)
+        return E_FAIL;
     const WString target = installFolder + L"\\" + name;
     int folderEnd = target.Length() - 1;
     while (folderEnd >= 0 && !IsSeparator(target[folderEnd]))
         --folderEnd;
     if (folderEnd > 0) {
         const WString folder = target.Mid(0, folderEnd);
-        if (folder != *madeFolder) {
+        if (folder != state->madeFolder) {
             CreateDirectoryPath(folder);
-            *madeFolder = folder;
+            state->madeFolder = folder;
         }
     }
     if (file.OpenWrite(target) != S_OK) {
@@ -567,6 +589,8 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
         return E_FAIL;
     }
     file.Close();
+    if (archive.OpenStreamBlock() == entry.block)
+        state->streamedName = name;
     return S_OK;
 }
 
@@ -604,16 +628,14 @@ HRESULT ExtractResourceArchive(const WString& installFolder, const WString& list
     }
 
     FileBuffer file;
-    WString madeFolder;
+    ExtractState state;
     for (int i = 0; i < names.Count(); ++i) {
-        if (ExtractEntry(archive, file, installFolder, names.At(i), &madeFolder) != S_OK)
+        if (ExtractEntry(archive, file, installFolder, names.At(i), &state) != S_OK)
             return E_FAIL;
     }
     // A large block whose last entry is not in the list is still open: its check decides too.
-    if (names.Count() > 0 && archive.FinishStream() != S_OK) {
-        PlatformError::AddContext(nullptr, L"archive.Get", names.At(names.Count() - 1));
+    if (FinishOpenStream(archive, state) != S_OK)
         return E_FAIL;
-    }
 
     const WString uninstallPath = installFolder + L"\\Uninstall";
     if (file.OpenWrite(uninstallPath) != S_OK || file.WriteStringList(names) != S_OK) {

@@ -37,6 +37,8 @@ public:
     // same before it opens another block.
     HRESULT FinishStream();
     static constexpr int kStreamWindow = 256 * 1024;
+    // Block whose stream WriteEntry left open for the entries that follow, -1 when none.
+    int OpenStreamBlock() const { return stream_ != nullptr ? streamBlock_ : -1; }
 
     int EntryCount() const { return entryCount_; }
     int CurrentBlock() const { return currentBlock_; }
