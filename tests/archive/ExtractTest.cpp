@@ -3,6 +3,8 @@
 
 #include "TestSupport.h"
 #include "archive/Archive.h"
+#include "archive/ArchiveFormat.h"
+#include "archive/ResourceBuffer.h"
 #include "foundation/PlatformError.h"
 
 using namespace ArchiveTest;
@@ -23,11 +25,11 @@ std::vector<std::wstring> Context()
     return lines;
 }
 
-// Payload source of every FILES entry, in list order.
-std::vector<std::pair<std::wstring, std::wstring>> FilesAndSources()
+// Payload source of every entry of a list, in list order.
+std::vector<std::pair<std::wstring, std::wstring>> FilesAndSources(const wchar_t* listName = L"FILES")
 {
     std::vector<std::pair<std::wstring, std::wstring>> out;
-    const std::string list = ResourceBytes(L"FILES", L"SETUP");
+    const std::string list = ResourceBytes(listName, L"SETUP");
     size_t position = 0;
     while (position < list.size()) {
         size_t end = list.find("\r\n", position);
@@ -45,6 +47,67 @@ std::vector<std::pair<std::wstring, std::wstring>> FilesAndSources()
     return out;
 }
 
+void ExpectSameAsPayload(const std::wstring& install, const std::wstring& name, const std::wstring& source)
+{
+    std::string expected, written;
+    ASSERT_TRUE(ReadFileBytes(FixturePath(L"payload\\" + source), &expected));
+    ASSERT_TRUE(ReadFileBytes(install + L"\\" + name, &written)) << std::string(name.begin(), name.end());
+    EXPECT_EQ(expected.size(), written.size());
+    EXPECT_TRUE(expected == written) << std::string(name.begin(), name.end());
+}
+
+// Where an entry of this executable's install archive lies.
+struct Placement {
+    int block = -1;
+    ArchiveFormat::BlockHeader header = {};
+};
+Placement Place(const wchar_t* name)
+{
+    Placement placement;
+    ResourceBuffer resource;
+    Archive archive;
+    Archive::Entry entry;
+    ArchiveFormat::Trailer trailer;
+    if (resource.Open(L"RESOURCES", L"KZ") != S_OK || archive.Open(resource.Data(), resource.Remaining()) != S_OK ||
+        archive.Find(name, &entry) != S_OK ||
+        !ArchiveFormat::DecodeTrailer(resource.Data(), resource.Remaining(), &trailer) ||
+        !ArchiveFormat::LocateBlock(resource.Data(), trailer.streamOffset - 8, entry.block, &placement.header))
+        return Placement();
+    placement.block = entry.block;
+    return placement;
+}
+
+// Flips one byte of this executable's own install archive in memory for its lifetime, so that
+// ExtractResourceArchive meets a damaged block; the byte and the page protection come back after.
+class DamagedResource {
+public:
+    explicit DamagedResource(size_t offset)
+    {
+        ResourceBuffer resource;
+        if (resource.Open(L"RESOURCES", L"KZ") != S_OK || offset >= static_cast<size_t>(resource.Remaining()))
+            return;
+        byte_ = const_cast<unsigned char*>(resource.Data()) + offset;
+        if (!VirtualProtect(byte_, 1, PAGE_READWRITE, &protection_)) {
+            byte_ = nullptr;
+            return;
+        }
+        *byte_ ^= 0x5A;
+    }
+    ~DamagedResource()
+    {
+        if (byte_ == nullptr)
+            return;
+        *byte_ ^= 0x5A;
+        DWORD ignored = 0;
+        VirtualProtect(byte_, 1, protection_, &ignored);
+    }
+    bool Ok() const { return byte_ != nullptr; }
+
+private:
+    unsigned char* byte_ = nullptr;
+    DWORD protection_ = 0;
+};
+
 } // namespace
 
 TEST(ExtractResourceArchive, WritesEveryFileAndTheUninstallData)
@@ -56,14 +119,8 @@ TEST(ExtractResourceArchive, WritesEveryFileAndTheUninstallData)
 
     const auto files = FilesAndSources();
     ASSERT_EQ(66u, files.size());
-    for (const auto& file : files) {
-        std::string expected, written;
-        ASSERT_TRUE(ReadFileBytes(FixturePath(L"payload\\" + file.second), &expected));
-        ASSERT_TRUE(ReadFileBytes(install + L"\\" + file.first, &written))
-            << std::string(file.first.begin(), file.first.end());
-        EXPECT_EQ(expected.size(), written.size());
-        EXPECT_TRUE(expected == written);
-    }
+    for (const auto& file : files)
+        ExpectSameAsPayload(install, file.first, file.second);
     std::string empty;
     ASSERT_TRUE(ReadFileBytes(install + L"\\code\\empty.dat", &empty));
     EXPECT_TRUE(empty.empty());
@@ -253,4 +310,84 @@ TEST(IsSafeEntryName, StaysBelowTheInstallFolder)
                                L"aux.txt", L"con.d\\x", L"Com1", L"lpt9.log", L"CONOUT$"};
     for (const wchar_t* name : unsafe)
         EXPECT_FALSE(IsSafeEntryName(name)) << std::wstring(name).size();
+}
+
+// The STREAM list's entries lie in a small block, then one block of several MB ("lead.txt",
+// the empty "empty.dat", "noise.bin" and the mixed "movie.dat"), then another small block.
+TEST(ExtractResourceArchive, LargeBlocksAreWrittenThroughTheWindowByteForByte)
+{
+    const Placement before = Place(L"stream\\before.bin"), movie = Place(L"stream\\movie.dat"),
+                    after = Place(L"stream\\after.txt");
+    ASSERT_GE(movie.block, 0);
+    EXPECT_EQ(movie.block, Place(L"stream\\lead.txt").block);
+    EXPECT_EQ(movie.block, Place(L"stream\\noise.bin").block);
+    EXPECT_EQ(movie.block - 1, before.block);
+    EXPECT_EQ(movie.block + 1, after.block);
+    EXPECT_GT(movie.header.contentSize, 10 * Archive::kStreamWindow);
+    EXPECT_LE(before.header.contentSize, Archive::kStreamWindow);
+    EXPECT_LE(after.header.contentSize, Archive::kStreamWindow);
+
+    TempFolder folder;
+    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+    const auto files = FilesAndSources(L"STREAM");
+    ASSERT_EQ(7u, files.size());
+    for (const auto& file : files)
+        ExpectSameAsPayload(folder.Path(), file.first, file.second);
+    std::string uninstall;
+    ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
+    EXPECT_EQ(UninstallBytes(ListNames(ResourceBytes(L"STREAM", L"SETUP"))), uninstall);
+}
+
+TEST(ExtractResourceArchive, DamagedLargeBlockFailsAndLeavesNoPartFile)
+{
+    const Placement movie = Place(L"stream\\movie.dat");
+    ASSERT_GE(movie.block, 0);
+    const size_t stream = static_cast<size_t>(movie.header.offset) + ArchiveFormat::kBlockHeaderSize;
+    const size_t streamEnd = stream + static_cast<size_t>(movie.header.compressedSize);
+    struct Case {
+        const char* what;
+        size_t offset;
+    };
+    // Both show only at the stream's end, inside the block's last entry: MBs after its start.
+    const Case cases[] = {{"Adler-32 of the block", streamEnd - 1}, {"deflate data near the end", streamEnd - 300}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        {
+            DamagedResource damage(c.offset);
+            ASSERT_TRUE(damage.Ok());
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+        }
+        EXPECT_EQ(L"Archive.InvalidData", W(PlatformError::GetErrorText()));
+        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [stream\\movie.dat] from the install archive"}), Context());
+        // The file being written when the block failed is gone; the ones before stay, the ones
+        // after were not written, and there is no uninstall data.
+        EXPECT_FALSE(FileExists(folder / L"stream\\movie.dat"));
+        ExpectSameAsPayload(folder.Path(), L"stream\\before.bin", L"src\\stream\\before.bin");
+        ExpectSameAsPayload(folder.Path(), L"stream\\lead.txt", L"src\\stream\\lead.txt");
+        EXPECT_TRUE(FileExists(folder / L"stream\\empty.dat"));
+        EXPECT_TRUE(FileExists(folder / L"stream\\noise.bin"));
+        EXPECT_FALSE(FileExists(folder / L"stream\\after.txt"));
+        EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+    }
+    {
+        SCOPED_TRACE("only the large block's first entry listed");
+        TempFolder folder;
+        {
+            DamagedResource damage(streamEnd - 1);
+            ASSERT_TRUE(damage.Ok());
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
+        }
+        // The check runs when the extraction leaves the block, and names the file that came
+        // from it, not the next one, which is not touched.
+        EXPECT_EQ(L"Archive.InvalidData", W(PlatformError::GetErrorText()));
+        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [stream\\lead.txt] from the install archive"}), Context());
+        EXPECT_TRUE(FileExists(folder / L"stream\\lead.txt"));
+        EXPECT_FALSE(FileExists(folder / L"stream\\after.txt"));
+        EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+    }
+    // The archive is whole again.
+    TempFolder folder;
+    EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
+    ExpectSameAsPayload(folder.Path(), L"stream\\after.txt", L"src\\stream\\after.txt");
 }

@@ -8,8 +8,25 @@ rm -rf "$out"
 mkdir -p "$out/payload" "$out/lists" "$out/layout" "$out/sample"
 p=$out/payload
 
-random() { head -c "$2" /dev/urandom > "$1"; }
+# Noise seeded by the file's name and size: every build lays out the same bytes, so a failure
+# seen once (the mutation test's above all) can be had again.
+random() {
+  perl -e 'srand(unpack("%32C*", $ARGV[0]) + $ARGV[1]); my $n = $ARGV[1];
+           while ($n > 0) { my $k = $n < 65536 ? $n : 65536; print pack("C*", map { int rand 256 } 1 .. $k); $n -= $k }' \
+    "$(basename "$1")" "$2" > "$1"
+}
 text() { yes "$3" | head -c "$2" > "$1"; }
+# Several MB alternating runs of noise and of numbered text lines, each up to 128 KB long:
+# parts that deflate well and parts that do not, in one file.
+mixed() {
+  perl -e 'srand($ARGV[1]); my ($n, $line) = ($ARGV[1], 0);
+           while ($n > 0) {
+             my $k = 1 + int rand 131072; $k = $n if $k > $n; my $run = "";
+             if (rand() < 0.5) { $run = pack("C*", map { int rand 256 } 1 .. $k) }
+             else { $run .= sprintf("frame %08d of the Orlix scene, %d vertices\r\n", $line++, int rand 99999) while length($run) < $k }
+             print substr($run, 0, $k); $n -= $k }' \
+    "$1" "$2" > "$1"
+}
 
 # --- the round-trip payload: catalog, version, varied files --------------------------------
 mkdir -p "$p/resources/msgcatalog" "$p/resources/Zephyrix/versions" "$p/src/bin" "$p/src/docs/café" \
@@ -40,6 +57,23 @@ printf 'the end\r\n' > "$p/src/last.txt"
   printf 'src\\docs\\manual.txt -> docs\\manual.txt\r\n'
   printf 'src\\last.txt -> last.txt\r\n'
 } > "$out/lists/files.lst"
+
+# --- large blocks, packed after FILES: a small block (with last.txt), one of several MB whose
+# entries are written through the inflate window, and a small one after it ----------------------
+mkdir -p "$p/src/stream"
+random "$p/src/stream/before.bin" 150000         # closes the small block that last.txt opened
+text "$p/src/stream/lead.txt" 20000 "Orlix stream lead"
+: > "$p/src/stream/empty.dat"
+random "$p/src/stream/noise.bin" 50000
+mixed "$p/src/stream/movie.dat" 3500000          # closes the large block
+text "$p/src/stream/after.txt" 2000 "after the large block"
+random "$p/src/stream/tail.bin" 700
+for f in before.bin lead.txt empty.dat noise.bin movie.dat after.txt tail.bin; do
+  printf 'src\\stream\\%s -> stream\\%s\r\n' "$f" "$f"
+done > "$out/lists/stream.lst"
+# The large block's first entry alone, then a file of the next block: the block's check is
+# still run, when the extraction leaves it.
+printf 'stream\\lead.txt\r\nstream\\after.txt\r\n' > "$out/lists/stream-head.lst"
 
 # --- lists the extraction tests carry besides FILES and RESOURCES ---------------------------
 printf 'code\\empty.dat\r\n%s\r\n' '..\evil.txt' > "$out/lists/unsafe-dotdot.lst"
