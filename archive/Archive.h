@@ -34,7 +34,7 @@ public:
     HRESULT WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed);
     // Inflates the rest of a block left open by WriteEntry, so every byte written from it has
     // passed the stream's check; "Archive.InvalidData" when it does not. WriteEntry does the
-    // same before it opens another block.
+    // same before it opens another stream; an entry of a small block leaves the stream open.
     HRESULT FinishStream();
     static constexpr int kStreamWindow = 256 * 1024;
     // Block whose stream WriteEntry left open for the entries that follow, -1 when none.
