@@ -99,6 +99,19 @@ void KZOrlixSetupWindow::BuildLicensePage()
     licensePage_->SetLayout(grid);
 }
 
+// Target and Summary: the header banner on top, the content panel taking the rest.
+void KZOrlixSetupWindow::LayOutBannerPage(KZ_UIPanel* page, UIBitmap* banner, KZ_UIPanel* panel)
+{
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
+    if (grid == nullptr)
+        return;
+    UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
+    UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
+    grid->SetColumnWeight(1, 1);
+    grid->SetRowWeight(1, 1);
+    page->SetLayout(grid);
+}
+
 void KZOrlixSetupWindow::BuildTargetPage()
 {
     targetPage_ = new (std::nothrow) KZ_UIPanel(this, L"Target", 0);
@@ -129,14 +142,7 @@ void KZOrlixSetupWindow::BuildTargetPage()
         SHGetSpecialFolderPathW(GetWindow(), programFiles, CSIDL_PROGRAM_FILES, TRUE))
         pathLabel_->SetText(WString(programFiles) + L"\\" + ProductDefinition::GetDisplayName());
 
-    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
-    if (grid != nullptr) {
-        UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
-        UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
-        grid->SetColumnWeight(1, 1);
-        grid->SetRowWeight(1, 1);
-        targetPage_->SetLayout(grid);
-    }
+    LayOutBannerPage(targetPage_, banner, panel);
     if (panel == nullptr)
         return;
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
@@ -174,14 +180,7 @@ void KZOrlixSetupWindow::BuildSummaryPage()
         pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
     }
 
-    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
-    if (grid != nullptr) {
-        UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
-        UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
-        grid->SetColumnWeight(1, 1);
-        grid->SetRowWeight(1, 1);
-        summaryPage_->SetLayout(grid);
-    }
+    LayOutBannerPage(summaryPage_, banner, panel);
     if (panel == nullptr)
         return;
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);

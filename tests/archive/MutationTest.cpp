@@ -340,7 +340,7 @@ std::vector<int32_t> HostileValues(int32_t original, int64_t size)
 }
 
 // Every family of corruption for one valid archive.
-void Mutate(Runner& runner, const char* label, const Source& source, uint32_t seed, int randomFlips,
+void Mutate(Runner& runner, const char* label, const Source& source, uint32_t start, int randomFlips,
             int randomDirectories)
 {
     g_source = label;
@@ -418,7 +418,7 @@ void Mutate(Runner& runner, const char* label, const Source& source, uint32_t se
                 runner.Run(MemoryArchive::Assemble(source.blocks, stream, d, n), names, "directory and count");
     }
 
-    std::mt19937 random(seed);
+    std::mt19937 random(start);
     // Random bytes written into the uncompressed directory, then compressed properly: the
     // record walk meets names without their NUL, cut fields and wild values.
     std::vector<uint8_t> directory;
@@ -454,9 +454,9 @@ void Mutate(Runner& runner, const char* label, const Source& source, uint32_t se
     }
 }
 
-std::string Noise(size_t size, unsigned seed)
+std::string Noise(size_t size, unsigned start)
 {
-    std::mt19937 random(seed);
+    std::mt19937 random(start);
     std::string bytes(size, '\0');
     for (char& c : bytes)
         c = static_cast<char>(random());
