@@ -240,30 +240,40 @@ protected:
     }
 
     // Starts the viewer and waits (bounded) for its window; returns the window's text view text.
+    // The window exists before its creation message has filled the view, and a cold prefix can start
+    // the first program slowly, so the test waits for the viewer's loop to go idle and re-reads the view.
     std::wstring StartAndRead(const std::wstring& application, const std::wstring& commandLine, std::wstring* caption)
     {
         if (!StartProgram(application, commandLine, &process_)) {
             ADD_FAILURE() << "the viewer did not start";
             return std::wstring();
         }
+        WaitForInputIdle(process_.hProcess, kProgramTimeout);
         WindowSearch search = {process_.dwProcessId, nullptr};
-        for (int i = 0; i < 200 && !search.found; ++i) {
-            Sleep(50);
+        for (int i = 0; i < 400 && !search.found; ++i) {
             EnumWindows(FindViewerWindow, reinterpret_cast<LPARAM>(&search));
+            if (!search.found)
+                Sleep(50);
         }
         window_ = search.found;
         if (!window_) {
             ADD_FAILURE() << "no viewer window";
             return std::wstring();
         }
+        HWND view = GetDlgItem(window_, 100);
+        std::vector<wchar_t> buffer(65536);
+        for (int i = 0; i < 200; ++i) {
+            buffer[0] = 0;
+            DWORD_PTR copied = 0;
+            SendMessageTimeoutW(view, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), 0,
+                                5000, &copied);
+            if (buffer[0])
+                break;
+            Sleep(50);
+        }
         wchar_t text[512];
         GetWindowTextW(window_, text, 512);
         *caption = text;
-        HWND view = GetDlgItem(window_, 100);
-        std::vector<wchar_t> buffer(65536);
-        DWORD_PTR copied = 0;
-        SendMessageTimeoutW(view, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
-                            5000, &copied);
         return std::wstring(buffer.data());
     }
 
