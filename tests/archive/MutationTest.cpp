@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "TestSupport.h"
+#include "tests/FaultReport.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ByteStream.h"
@@ -22,7 +23,7 @@ using namespace ArchiveTest;
 
 namespace {
 
-// Named in the fault report (TestSupport), so a fault points at the archive that caused it.
+// Named in the fault report (tests/FaultReport), so a fault points at the archive that caused it.
 const char* g_source = "";
 const char* g_case = "";
 int g_caseNumber = 0;
@@ -467,7 +468,7 @@ std::string Noise(size_t size, unsigned start)
 
 TEST(ArchiveMutation, CorruptedArchivesAreRefusedSafely)
 {
-    SetFaultDetail(DescribeArchive);
+    TestFault::SetDetail(DescribeArchive);
     Runner runner(90000);
     ASSERT_TRUE(runner.Ready());
 
@@ -513,7 +514,7 @@ TEST(ArchiveMutation, CorruptedArchivesAreRefusedSafely)
     Mutate(runner, "streamed", streamed, 4242u, 600, 200);
     const DWORD elapsed = GetTickCount() - start;
 
-    SetFaultDetail(nullptr);
+    TestFault::SetDetail(nullptr);
     for (const std::string& failure : runner.Failures())
         ADD_FAILURE() << failure;
     std::printf("%d corrupted archives, %d opened, %d entries read, %d left a stream open, %lu ms, slowest %lu ms%s\n",

@@ -2,39 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <zlib.h>
 
 #include "archive/ArchiveFormat.h"
 
 namespace ArchiveTest {
-
-namespace {
-
-void (*volatile g_faultDetail)() = nullptr;
-
-LONG WINAPI ReportFault(EXCEPTION_POINTERS* info)
-{
-    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::fprintf(stderr, "fault 0x%08lx in %s.%s\n", static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
-                 test ? test->test_suite_name() : "?", test ? test->name() : "?");
-    if (g_faultDetail != nullptr)
-        g_faultDetail();
-    std::fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), 3);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-const struct FaultReport {
-    FaultReport() { SetUnhandledExceptionFilter(ReportFault); }
-} g_faultReport;
-
-} // namespace
-
-void SetFaultDetail(void (*detail)())
-{
-    g_faultDetail = detail;
-}
 
 TempFolder::TempFolder()
 {

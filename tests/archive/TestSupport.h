@@ -40,12 +40,6 @@ std::vector<std::wstring> ListNames(const std::string& list);
 // The uninstall data file expected for these names.
 std::string UninstallBytes(const std::vector<std::wstring>& names);
 
-// Under Wine an unhandled fault starts the debugger, which never comes back: a test that
-// reads out of bounds would hang until ctest's timeout. Every archive test executable instead
-// prints the fault and the running test, calls the detail function if one is set (null
-// clears it), and ends at once with exit code 3.
-void SetFaultDetail(void (*detail)());
-
 void PutInt32(std::vector<uint8_t>& out, int32_t value);
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);
 
