@@ -324,10 +324,15 @@ bool SetupScenarios::VerifyInstallation()
 bool SetupScenarios::InstallForPrecondition()
 {
     DriverLog::Info("installing the product first");
-    HtmlHandlerStandIn html(options_.recorder);
-    if (!options_.recorder.empty())
+    return InstallWith(options_);
+}
+
+bool SetupScenarios::InstallWith(const DriverOptions& options)
+{
+    HtmlHandlerStandIn html(options.recorder);
+    if (!options.recorder.empty())
         html.Install();
-    WizardSession session(options_);
+    WizardSession session(options);
     bool ok = session.Start() && WalkToSummary(session, false) && RunInstall(session, false) &&
               FinishAndExit(session, nullptr, false);
     return DriverLog::Check(ok && InstallCleanup::IsInstalled(), "the product is installed");
@@ -621,4 +626,75 @@ bool SetupScenarios::Keyboard()
     DriverLog::Check(!InstallCleanup::IsInstalled(), "leaving before the install installed nothing");
     InstallCleanup::Clean();
     return DriverLog::Failed() == 0;
+}
+
+bool SetupScenarios::Planting()
+{
+    InstallCleanup::Clean();
+    if (!DriverLog::Check(!options_.plant.empty() && !options_.plantProbe.empty(),
+                          "libraries to plant and the control program are given"))
+        return false;
+    // A download folder: setup.exe, and beside it libraries named like system libraries.
+    const std::wstring folder = FileProbe::TempFolder() + L"\\kz-download";
+    FileProbe::RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    DriverOptions download = options_;
+    download.setup = folder + L"\\setup.exe";
+    const std::wstring probe = folder + L"\\plant-probe.exe";
+    bool ok = DriverLog::Check(CopyFileW(options_.setup.c_str(), download.setup.c_str(), FALSE) &&
+                                   CopyFileW(options_.plantProbe.c_str(), probe.c_str(), FALSE),
+                               "setup.exe and the control program are copied to %s", Utf8(folder).c_str());
+    std::wstring names; // for the command line of the control
+    std::vector<std::wstring> markers;
+    for (const std::wstring& library : options_.plant) {
+        const std::wstring name = library.substr(library.find_last_of(L"\\/") + 1);
+        ok = DriverLog::Check(CopyFileW(library.c_str(), (folder + L"\\" + name).c_str(), FALSE) != 0,
+                              "%s is planted beside setup.exe", Utf8(name).c_str()) && ok;
+        names += L" " + name;
+        markers.push_back(folder + L"\\" + name + L".loaded");
+    }
+    // Wine searches the program's folder first for the names that the test's WINEDLLOVERRIDES
+    // sets to "n,b"; it takes the setting from the environment the driver was started with.
+    wchar_t setting[1024] = L"";
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", setting, 1024);
+    DriverLog::Info("WINEDLLOVERRIDES=%s", Utf8(setting).c_str());
+
+    // The markers present, as " name.dll.loaded ...", and how many.
+    size_t present = 0;
+    auto loadedMarkers = [&markers, &present]() {
+        std::string loaded;
+        present = 0;
+        for (const std::wstring& marker : markers) {
+            if (FileProbe::IsFile(marker)) {
+                loaded += " " + Utf8(marker.substr(marker.find_last_of(L'\\') + 1));
+                ++present;
+            }
+        }
+        return loaded;
+    };
+    // The control: a program that loads the names plainly gets the planted ones. Without that
+    // the check below would prove nothing.
+    if (ok) {
+        SetupProcess control;
+        DWORD code = 0;
+        const bool ran = control.Start(probe, names) && control.WaitForExit(kExitTimeout, &code);
+        const std::string loaded = loadedMarkers();
+        ok = DriverLog::Check(ran && present == markers.size(),
+                              "control: a program that loads the names plainly gets every planted library (markers:%s)",
+                              loaded.c_str());
+        for (const std::wstring& marker : markers)
+            DeleteFileW(marker.c_str());
+    }
+
+    // The whole install, started from the download folder.
+    if (ok) {
+        ok = DriverLog::Check(InstallWith(download), "a whole install runs from the download folder");
+        const std::string loaded = loadedMarkers();
+        ok = DriverLog::Check(loaded.empty(), "setup.exe loaded none of the planted libraries (markers:%s)",
+                              loaded.empty() ? " none" : loaded.c_str()) && ok;
+    }
+
+    InstallCleanup::Clean();
+    FileProbe::RemoveTree(folder);
+    return ok && DriverLog::Failed() == 0;
 }
