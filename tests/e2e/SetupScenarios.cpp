@@ -495,7 +495,7 @@ bool SetupScenarios::Upgrade()
                     if (copiesBefore.count(name) == 0)
                         fresh.push_back(name);
                 }
-                DriverLog::Check(fresh.size() == 1, "the uninstaller ran from one new temporary copy {GUID}.exe (%zu new)",
+                DriverLog::Check(fresh.empty(), "the temporary copy {GUID}.exe of the uninstaller is gone (%zu left)",
                                  fresh.size());
                 for (const std::wstring& name : fresh)
                     DeleteFileW((FileProbe::TempFolder() + L"\\" + name).c_str());
