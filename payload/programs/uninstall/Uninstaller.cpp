@@ -70,7 +70,8 @@ bool IsAcceptableLocation(const wchar_t* path)
 
 } // namespace
 
-Uninstaller::Uninstaller() : found_(false), truncated_(false), failures_(0), selfVolume_(0), selfIndex_(0)
+Uninstaller::Uninstaller()
+    : found_(false), truncated_(false), filesRemain_(false), failures_(0), selfVolume_(0), selfIndex_(0)
 {
     location_[0] = 0;
     self_[0] = 0;
@@ -160,10 +161,17 @@ Uninstaller::LocationState Uninstaller::ReadInstallLocation()
     int length = static_cast<int>(bytes / sizeof(wchar_t));
     value[length] = 0;
     length = lstrlenW(value);
+    // One separator between components: a drive root chosen as target gives "C:\\Kaze...".
+    // Only the two that open a share ("\\server") stay.
+    int kept = 0;
     for (int i = 0; i < length; ++i) {
-        if (value[i] == L'/')
-            value[i] = L'\\';
+        const wchar_t c = value[i] == L'/' ? L'\\' : value[i];
+        if (c == L'\\' && kept > 1 && value[kept - 1] == L'\\')
+            continue;
+        value[kept++] = c;
     }
+    length = kept;
+    value[length] = 0;
     while (length > 0 && value[length - 1] == L'\\')
         value[--length] = 0;
     lstrcpyW(location_, value);
@@ -228,9 +236,11 @@ void Uninstaller::RemoveFile(const wchar_t* relative, bool reportMissing)
         AddFailure(L"Refused to remove", relative, L"not a file name inside the installation folder");
         return;
     }
-    // Started from inside the installation the program cannot delete itself.
-    if (IsSelf(path))
+    // Started from inside the installation the program cannot delete itself now.
+    if (IsSelf(path)) {
+        MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         return;
+    }
     if (DeleteFileW(path))
         return;
     DWORD error = GetLastError();
@@ -250,6 +260,7 @@ void Uninstaller::RemoveFile(const wchar_t* relative, bool reportMissing)
         AddFailure(L"Could not remove", path, L"a folder stands where the file was installed");
         return;
     }
+    filesRemain_ = true;
     AddFailure(L"Could not remove", path, error == ERROR_SHARING_VIOLATION ? L"in use by another program" : nullptr);
 }
 
@@ -289,10 +300,14 @@ void Uninstaller::RemoveListedFiles()
     UninstallData data;
     const bool haveData = data.Load(dataPath);
     if (!haveData) {
-        if (GetFileAttributesW(dataPath) != INVALID_FILE_ATTRIBUTES)
+        // The installed files, whichever they are, stay.
+        if (GetFileAttributesW(dataPath) != INVALID_FILE_ATTRIBUTES) {
+            filesRemain_ = true;
             AddFailure(L"Could not read the list of installed files", dataPath, L"the file is damaged");
-        else if (GetFileAttributesW(location_) != INVALID_FILE_ATTRIBUTES)
+        } else if (GetFileAttributesW(location_) != INVALID_FILE_ATTRIBUTES) {
+            filesRemain_ = true;
             AddFailure(L"Could not read the list of installed files", dataPath, L"the file is missing");
+        }
     }
 
     // Files the setup writes beside the listed ones.
@@ -305,7 +320,8 @@ void Uninstaller::RemoveListedFiles()
     }
     for (const wchar_t* extra : extras)
         RemoveFile(extra, false);
-    if (haveData)
+    // The list stays with the files it names, for the next run.
+    if (haveData && !filesRemain_)
         RemoveFile(L"Uninstall", false);
 
     for (int i = 0; haveData && i < data.Count(); ++i)
@@ -458,6 +474,7 @@ bool Uninstaller::Run()
     found_ = true;
 
     if (state == kInvalidLocation) {
+        filesRemain_ = true;
         AddFailure(L"Refused to remove the files of", location_, L"not a folder below a drive or share");
     } else {
         RemoveListedFiles();
@@ -480,6 +497,9 @@ bool Uninstaller::Run()
             RemoveFolder(parent);
     }
 
-    RemoveKeyTree(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kUninstallKey);
+    // The entry stays while installed files do: the installation is still there, and the
+    // setup asks again about it.
+    if (!filesRemain_)
+        RemoveKeyTree(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kUninstallKey);
     return failures_ == 0;
 }

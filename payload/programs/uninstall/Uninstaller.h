@@ -4,7 +4,9 @@
 // Removes the installation that the product's uninstall entry points to: the files named in
 // its uninstall data file and the files the setup wrote beside them, the Start-menu
 // shortcuts, the folders left empty, the product's registry keys and the entry itself.
-// What cannot be removed is collected in a report instead of stopping the run.
+// What cannot be removed is collected in a report instead of stopping the run. While an
+// installed file remains, the entry and the data file stay, so that a later run (the setup
+// asks again) can finish the job.
 class Uninstaller {
 public:
     Uninstaller();
@@ -45,6 +47,7 @@ private:
 
     bool found_;
     bool truncated_;
+    bool filesRemain_;             // an installed file could not be removed
     int failures_;
     DWORD selfVolume_;
     ULONGLONG selfIndex_;
