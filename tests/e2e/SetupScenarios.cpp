@@ -465,13 +465,33 @@ bool SetupScenarios::Upgrade()
     }
     DriverLog::Check(InstallSnapshot::Take() == before, "Cancel changed nothing: entry, keys and files are as before");
 
-    // Second run: Yes removes the earlier installation through its own uninstaller.
+    // Second run: Yes while a file of the installation is held open leaves it installed, and
+    // the question comes back; Yes once the file is free removes it.
     {
         const std::set<std::wstring> copiesBefore = TemporaryUninstallerCopies();
+        const std::wstring held = InstallCheck::DefaultTarget() + L"\\intel_a" + kDocumentIcon;
+        HANDLE hold = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DriverLog::Check(hold != INVALID_HANDLE_VALUE, "%s is held open", Utf8(held).c_str());
         WizardSession session(options_);
         if (session.Start() && session.Push(kNextButton)) {
             HWND box = session.WaitForBox(kAlreadyInstalledCaption, kPageTimeout);
             if (DriverLog::Check(box != nullptr, "the next run asks again")) {
+                MessageBoxProbe::Answer(box, IDYES);
+                HWND again = nullptr;
+                session.WaitUntil(
+                    [&]() {
+                        again = MessageBoxProbe::Find(session.Process().ProcessId(), kAlreadyInstalledCaption);
+                        return again != nullptr && again != box && IsWindowVisible(again);
+                    },
+                    60000, "the question to come back", kAlreadyInstalledCaption);
+                DriverLog::Check(again != nullptr && InstallCleanup::IsInstalled() && FileProbe::IsFile(held),
+                                 "Yes with a file held open: the installation stays listed and the question comes back");
+                if (hold != INVALID_HANDLE_VALUE)
+                    CloseHandle(hold);
+                hold = INVALID_HANDLE_VALUE;
+                box = again;
+            }
+            if (box != nullptr) {
                 MessageBoxProbe::Answer(box, IDYES);
                 bool hidden = false;
                 bool back = session.WaitUntil(
@@ -511,6 +531,8 @@ bool SetupScenarios::Upgrade()
                 }
             }
         }
+        if (hold != INVALID_HANDLE_VALUE)
+            CloseHandle(hold);
     }
     InstallCleanup::Clean();
     return DriverLog::Failed() == 0;

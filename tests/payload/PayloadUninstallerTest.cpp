@@ -438,10 +438,12 @@ TEST_F(UninstallerRun, AHeldFileIsReportedAndKeepsTheInstallationListed)
     EXPECT_EQ(code, 1u);
     EXPECT_NE(report.find(locked), std::wstring::npos) << std::string(report.begin(), report.end());
     EXPECT_TRUE(Exists(locked));
-    EXPECT_FALSE(Exists(location_ + L"\\code"));
-    // The installation is not gone: its entry and its list stay, so the setup asks again.
+    // The installation is not gone: its entry, its list and the uninstaller the entry names
+    // stay, so the setup asks again and can run it again.
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
     EXPECT_TRUE(Exists(location_ + L"\\Uninstall"));
+    EXPECT_TRUE(Exists(location_ + L"\\code\\bin\\OrlixPlayerUninstall.exe"));
+    EXPECT_FALSE(Exists(location_ + L"\\code\\bin\\OrlixPlayer.exe"));
 
     // Once the file is free, the next run (as the setup starts it) finishes the job.
     EXPECT_EQ(RunSilent(copy), 0u);

@@ -43,6 +43,21 @@ bool SameText(const wchar_t* a, int lengthA, const wchar_t* b, int lengthB)
     return CompareStringOrdinal(a, lengthA, b, lengthB, TRUE) == CSTR_EQUAL;
 }
 
+// One separator between components, "/" read as one: a drive root chosen as target gives
+// "C:\\Kaze...". Only the two that open a share ("\\server") stay. Returns the new length.
+int CollapseSeparators(wchar_t* value)
+{
+    int kept = 0;
+    for (int i = 0; value[i]; ++i) {
+        const wchar_t c = value[i] == L'/' ? L'\\' : value[i];
+        if (c == L'\\' && kept > 1 && value[kept - 1] == L'\\')
+            continue;
+        value[kept++] = c;
+    }
+    value[kept] = 0;
+    return kept;
+}
+
 // Whether a path names a folder below a drive ("C:\x") or a share ("\\server\share\x"): the
 // location must never be a drive or share root.
 bool IsAcceptableLocation(const wchar_t* path)
@@ -71,9 +86,12 @@ bool IsAcceptableLocation(const wchar_t* path)
 } // namespace
 
 Uninstaller::Uninstaller()
-    : found_(false), truncated_(false), filesRemain_(false), failures_(0), selfVolume_(0), selfIndex_(0)
+    : found_(false), truncated_(false), filesRemain_(false), finalPass_(false), failures_(0), selfVolume_(0),
+      selfIndex_(0)
 {
     location_[0] = 0;
+    uninstaller_[0] = 0;
+    deferred_[0] = 0;
     self_[0] = 0;
     report_[0] = 0;
 }
@@ -160,22 +178,31 @@ Uninstaller::LocationState Uninstaller::ReadInstallLocation()
     // The setup stores the text without a terminator: it ends at the returned byte count.
     int length = static_cast<int>(bytes / sizeof(wchar_t));
     value[length] = 0;
-    length = lstrlenW(value);
-    // One separator between components: a drive root chosen as target gives "C:\\Kaze...".
-    // Only the two that open a share ("\\server") stay.
-    int kept = 0;
-    for (int i = 0; i < length; ++i) {
-        const wchar_t c = value[i] == L'/' ? L'\\' : value[i];
-        if (c == L'\\' && kept > 1 && value[kept - 1] == L'\\')
-            continue;
-        value[kept++] = c;
-    }
-    length = kept;
-    value[length] = 0;
+    length = CollapseSeparators(value);
     while (length > 0 && value[length - 1] == L'\\')
         value[--length] = 0;
     lstrcpyW(location_, value);
     return IsAcceptableLocation(value) ? kLocationFound : kInvalidLocation;
+}
+
+void Uninstaller::ReadRegisteredUninstaller()
+{
+    uninstaller_[0] = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    DWORD type = 0;
+    DWORD bytes = (kMaxPath - 1) * sizeof(wchar_t);
+    wchar_t value[kMaxPath];
+    const LONG status = RegQueryValueExW(key, L"UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return;
+    value[bytes / sizeof(wchar_t)] = 0;
+    CollapseSeparators(value);
+    const DWORD length = GetFullPathNameW(value, kMaxPath, uninstaller_, nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(kMaxPath))
+        uninstaller_[0] = 0;
 }
 
 bool Uninstaller::BuildPath(const wchar_t* relative, wchar_t* path)
@@ -234,6 +261,12 @@ void Uninstaller::RemoveFile(const wchar_t* relative, bool reportMissing)
     wchar_t path[kMaxPath];
     if (!IsSafeName(relative, lstrlenW(relative)) || !BuildPath(relative, path)) {
         AddFailure(L"Refused to remove", relative, L"not a file name inside the installation folder");
+        return;
+    }
+    // The program the entry starts goes last, and only with everything else: while the entry
+    // stays, the setup must be able to run it again.
+    if (!finalPass_ && uninstaller_[0] && SameText(path, -1, uninstaller_, -1)) {
+        lstrcpynW(deferred_, relative, kMaxPath);
         return;
     }
     // Started from inside the installation the program cannot delete itself now.
@@ -320,7 +353,10 @@ void Uninstaller::RemoveListedFiles()
     }
     for (const wchar_t* extra : extras)
         RemoveFile(extra, false);
-    // The list stays with the files it names, for the next run.
+    // The list and the uninstaller stay with the files that remain, for the next run.
+    finalPass_ = true;
+    if (deferred_[0] && !filesRemain_)
+        RemoveFile(deferred_, false);
     if (haveData && !filesRemain_)
         RemoveFile(L"Uninstall", false);
 
@@ -469,6 +505,7 @@ bool Uninstaller::Run()
         selfIndex_ = 0;
 
     const LocationState state = ReadInstallLocation();
+    ReadRegisteredUninstaller();
     if (state == kNotInstalled)
         return false;
     found_ = true;

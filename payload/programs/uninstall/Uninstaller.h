@@ -31,6 +31,7 @@ private:
     enum LocationState { kNotInstalled, kInvalidLocation, kLocationFound };
 
     LocationState ReadInstallLocation();
+    void ReadRegisteredUninstaller();
     void RemoveListedFiles();
     void RemoveFile(const wchar_t* relative, bool reportMissing);
     void RemoveFoldersOf(const wchar_t* relative);
@@ -48,10 +49,13 @@ private:
     bool found_;
     bool truncated_;
     bool filesRemain_;             // an installed file could not be removed
+    bool finalPass_;               // the registered uninstaller may go now
     int failures_;
     DWORD selfVolume_;
     ULONGLONG selfIndex_;
     wchar_t location_[kMaxPath];   // without a trailing separator
     wchar_t self_[kMaxPath];       // the running program, full path
+    wchar_t uninstaller_[kMaxPath]; // the program the entry starts, full path (may be empty)
+    wchar_t deferred_[kMaxPath];   // its name in the list, when listed
     wchar_t report_[kReportCapacity];
 };
