@@ -45,9 +45,10 @@ cp "$files" "$work/lists/FILES.escape"
 printf 'resources\\KZOrlixLicense.rtf -> ..\\outside.rtf\r\n' >>"$work/lists/FILES.escape"
 cp "$files" "$work/lists/FILES.conflict"
 printf 'resources\\Zephyrix\\HTML\\quickstart.html -> resources\\KZOrlixLicense.rtf\r\n' >>"$work/lists/FILES.conflict"
-# The license again, in another case: the setup would not find it under the FILES name.
+# The license again, from the same source, under its RESOURCES target in another case: left
+# out of the packing, it would be missing under the name the setup looks for.
 cp "$files" "$work/lists/FILES.case"
-printf 'resources\\KZOrlixLicense.RTF\r\n' >>"$work/lists/FILES.case"
+printf 'resources\\KZOrlixLicense.rtf -> resources\\KZOrlixLicense.RTF\r\n' >>"$work/lists/FILES.case"
 : >"$work/lists/FILES.empty"
 
 good=(--root "$root" --resources "$res" --files "$files")
