@@ -2,8 +2,9 @@
 // buttons and answers its boxes as a person would, and checks the real registry and files.
 //
 //   e2e_driver SCENARIO --setup PATH [--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep]
+//              [--plant DLL]... [--plant-probe PATH]
 //
-// Scenarios: full, upgrade, failure, keyboard, tour. Paths may be given as host paths
+// Scenarios: full, upgrade, failure, keyboard, tour, planting. Paths may be given as host paths
 // ("/work/..."), which are reached through drive Z:. Exit code 0 when every check held.
 #include <cstdio>
 #include <cstring>
@@ -21,8 +22,9 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|tour --setup PATH [--recorder PATH] "
-                         "[--shots DIR] [--payload-root DIR] [--keep]\n");
+    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|tour|planting --setup PATH "
+                         "[--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep] [--plant DLL]... "
+                         "[--plant-probe PATH]\n");
     return 2;
 }
 
@@ -42,6 +44,10 @@ int main(int argc, char** argv)
             options.shots = FileProbe::FromHost(argv[++i]);
         else if (argument == "--payload-root" && hasValue)
             options.payloadRoot = FileProbe::FromHost(argv[++i]);
+        else if (argument == "--plant" && hasValue)
+            options.plant.push_back(FileProbe::FromHost(argv[++i]));
+        else if (argument == "--plant-probe" && hasValue)
+            options.plantProbe = FileProbe::FromHost(argv[++i]);
         else if (argument == "--keep")
             options.keep = true;
         else if (argument[0] != '-' && options.scenario.empty())
@@ -77,6 +83,8 @@ int main(int argc, char** argv)
             scenarios.Keyboard();
         else if (options.scenario == L"tour")
             scenarios.Tour();
+        else if (options.scenario == L"planting")
+            scenarios.Planting();
         else
             known = false;
     }

@@ -324,10 +324,15 @@ bool SetupScenarios::VerifyInstallation()
 bool SetupScenarios::InstallForPrecondition()
 {
     DriverLog::Info("installing the product first");
-    HtmlHandlerStandIn html(options_.recorder);
-    if (!options_.recorder.empty())
+    return InstallWith(options_);
+}
+
+bool SetupScenarios::InstallWith(const DriverOptions& options)
+{
+    HtmlHandlerStandIn html(options.recorder);
+    if (!options.recorder.empty())
         html.Install();
-    WizardSession session(options_);
+    WizardSession session(options);
     bool ok = session.Start() && WalkToSummary(session, false) && RunInstall(session, false) &&
               FinishAndExit(session, nullptr, false);
     return DriverLog::Check(ok && InstallCleanup::IsInstalled(), "the product is installed");
@@ -460,13 +465,33 @@ bool SetupScenarios::Upgrade()
     }
     DriverLog::Check(InstallSnapshot::Take() == before, "Cancel changed nothing: entry, keys and files are as before");
 
-    // Second run: Yes removes the earlier installation through its own uninstaller.
+    // Second run: Yes while a file of the installation is held open leaves it installed, and
+    // the question comes back; Yes once the file is free removes it.
     {
         const std::set<std::wstring> copiesBefore = TemporaryUninstallerCopies();
+        const std::wstring held = InstallCheck::DefaultTarget() + L"\\intel_a" + kDocumentIcon;
+        HANDLE hold = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DriverLog::Check(hold != INVALID_HANDLE_VALUE, "%s is held open", Utf8(held).c_str());
         WizardSession session(options_);
         if (session.Start() && session.Push(kNextButton)) {
             HWND box = session.WaitForBox(kAlreadyInstalledCaption, kPageTimeout);
             if (DriverLog::Check(box != nullptr, "the next run asks again")) {
+                MessageBoxProbe::Answer(box, IDYES);
+                HWND again = nullptr;
+                session.WaitUntil(
+                    [&]() {
+                        again = MessageBoxProbe::Find(session.Process().ProcessId(), kAlreadyInstalledCaption);
+                        return again != nullptr && again != box && IsWindowVisible(again);
+                    },
+                    60000, "the question to come back", kAlreadyInstalledCaption);
+                DriverLog::Check(again != nullptr && InstallCleanup::IsInstalled() && FileProbe::IsFile(held),
+                                 "Yes with a file held open: the installation stays listed and the question comes back");
+                if (hold != INVALID_HANDLE_VALUE)
+                    CloseHandle(hold);
+                hold = INVALID_HANDLE_VALUE;
+                box = again;
+            }
+            if (box != nullptr) {
                 MessageBoxProbe::Answer(box, IDYES);
                 bool hidden = false;
                 bool back = session.WaitUntil(
@@ -490,7 +515,7 @@ bool SetupScenarios::Upgrade()
                     if (copiesBefore.count(name) == 0)
                         fresh.push_back(name);
                 }
-                DriverLog::Check(fresh.size() == 1, "the uninstaller ran from one new temporary copy {GUID}.exe (%zu new)",
+                DriverLog::Check(fresh.empty(), "the temporary copy {GUID}.exe of the uninstaller is gone (%zu left)",
                                  fresh.size());
                 for (const std::wstring& name : fresh)
                     DeleteFileW((FileProbe::TempFolder() + L"\\" + name).c_str());
@@ -506,6 +531,8 @@ bool SetupScenarios::Upgrade()
                 }
             }
         }
+        if (hold != INVALID_HANDLE_VALUE)
+            CloseHandle(hold);
     }
     InstallCleanup::Clean();
     return DriverLog::Failed() == 0;
@@ -621,4 +648,75 @@ bool SetupScenarios::Keyboard()
     DriverLog::Check(!InstallCleanup::IsInstalled(), "leaving before the install installed nothing");
     InstallCleanup::Clean();
     return DriverLog::Failed() == 0;
+}
+
+bool SetupScenarios::Planting()
+{
+    InstallCleanup::Clean();
+    if (!DriverLog::Check(!options_.plant.empty() && !options_.plantProbe.empty(),
+                          "libraries to plant and the control program are given"))
+        return false;
+    // A download folder: setup.exe, and beside it libraries named like system libraries.
+    const std::wstring folder = FileProbe::TempFolder() + L"\\kz-download";
+    FileProbe::RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    DriverOptions download = options_;
+    download.setup = folder + L"\\setup.exe";
+    const std::wstring probe = folder + L"\\plant-probe.exe";
+    bool ok = DriverLog::Check(CopyFileW(options_.setup.c_str(), download.setup.c_str(), FALSE) &&
+                                   CopyFileW(options_.plantProbe.c_str(), probe.c_str(), FALSE),
+                               "setup.exe and the control program are copied to %s", Utf8(folder).c_str());
+    std::wstring names; // for the command line of the control
+    std::vector<std::wstring> markers;
+    for (const std::wstring& library : options_.plant) {
+        const std::wstring name = library.substr(library.find_last_of(L"\\/") + 1);
+        ok = DriverLog::Check(CopyFileW(library.c_str(), (folder + L"\\" + name).c_str(), FALSE) != 0,
+                              "%s is planted beside setup.exe", Utf8(name).c_str()) && ok;
+        names += L" " + name;
+        markers.push_back(folder + L"\\" + name + L".loaded");
+    }
+    // Wine searches the program's folder first for the names that the test's WINEDLLOVERRIDES
+    // sets to "n,b"; it takes the setting from the environment the driver was started with.
+    wchar_t setting[1024] = L"";
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", setting, 1024);
+    DriverLog::Info("WINEDLLOVERRIDES=%s", Utf8(setting).c_str());
+
+    // The markers present, as " name.dll.loaded ...", and how many.
+    size_t present = 0;
+    auto loadedMarkers = [&markers, &present]() {
+        std::string loaded;
+        present = 0;
+        for (const std::wstring& marker : markers) {
+            if (FileProbe::IsFile(marker)) {
+                loaded += " " + Utf8(marker.substr(marker.find_last_of(L'\\') + 1));
+                ++present;
+            }
+        }
+        return loaded;
+    };
+    // The control: a program that loads the names plainly gets the planted ones. Without that
+    // the check below would prove nothing.
+    if (ok) {
+        SetupProcess control;
+        DWORD code = 0;
+        const bool ran = control.Start(probe, names) && control.WaitForExit(kExitTimeout, &code);
+        const std::string loaded = loadedMarkers();
+        ok = DriverLog::Check(ran && present == markers.size(),
+                              "control: a program that loads the names plainly gets every planted library (markers:%s)",
+                              loaded.c_str());
+        for (const std::wstring& marker : markers)
+            DeleteFileW(marker.c_str());
+    }
+
+    // The whole install, started from the download folder.
+    if (ok) {
+        ok = DriverLog::Check(InstallWith(download), "a whole install runs from the download folder");
+        const std::string loaded = loadedMarkers();
+        ok = DriverLog::Check(loaded.empty(), "setup.exe loaded none of the planted libraries (markers:%s)",
+                              loaded.empty() ? " none" : loaded.c_str()) && ok;
+    }
+
+    InstallCleanup::Clean();
+    FileProbe::RemoveTree(folder);
+    return ok && DriverLog::Failed() == 0;
 }

@@ -20,6 +20,7 @@ public:
     bool Failure();  // an install that cannot extract: Retry, then Cancel
     bool Keyboard(); // Enter and Escape
     bool Tour();     // a complete install with a screenshot of every page and of the question
+    bool Planting(); // a complete install from a folder of planted system-named libraries
 
 private:
     bool RunFull(bool keep);
@@ -32,6 +33,8 @@ private:
     bool FinishAndExit(WizardSession& session, HtmlHandlerStandIn* html, bool byKeyboard);
     // A complete installation, as the precondition of another scenario.
     bool InstallForPrecondition();
+    // The same, with the given options' setup.exe.
+    bool InstallWith(const DriverOptions& options);
     bool CheckWindowPlacement(WizardSession& session);
     bool CheckRadios(WizardSession& session, bool agree);
     bool ExpectExit(WizardSession& session, const char* why);

@@ -50,6 +50,10 @@ cp "$files" "$work/lists/FILES.escape"
 printf 'resources\\KZOrlixLicense.rtf -> ..\\outside.rtf\r\n' >>"$work/lists/FILES.escape"
 cp "$files" "$work/lists/FILES.conflict"
 printf 'resources\\Zephyrix\\HTML\\quickstart.html -> resources\\KZOrlixLicense.rtf\r\n' >>"$work/lists/FILES.conflict"
+# The license again, from the same source, under its RESOURCES target in another case: left
+# out of the packing, it would be missing under the name the setup looks for.
+cp "$files" "$work/lists/FILES.case"
+printf 'resources\\KZOrlixLicense.rtf -> resources\\KZOrlixLicense.RTF\r\n' >>"$work/lists/FILES.case"
 : >"$work/lists/FILES.empty"
 
 good=(--root "$root" --resources "$res" --files "$files")
@@ -67,6 +71,9 @@ expect_refusal "an output that is a folder" "is a folder" "${good[@]}" -o "$work
 expect_refusal "RESOURCES without a catalog" 'lacks entries.*' --root "$root" --resources "$work/lists/RESOURCES.nocatalog" --files "$files" -o "$work/out/s.exe"
 expect_refusal "a listed file that is missing (kzpack)" 'kzpack: .*/FILES.missing:14: cannot read source' --root "$root" --resources "$res" --files "$work/lists/FILES.missing" -o "$work/out/s.exe"
 expect_refusal "a target outside the install folder (kzpack)" 'kzpack: .*/FILES.escape:14: target .* has a ".." component' --root "$root" --resources "$res" --files "$work/lists/FILES.escape" -o "$work/out/s.exe"
+expect_refusal "a FILES target repeating a RESOURCES target in another case, naming both lines" \
+  'FILES.case:14: the target of .* differs only in case from that of .*/RESOURCES:5 ' \
+  --root "$root" --resources "$res" --files "$work/lists/FILES.case" -o "$work/out/s.exe"
 expect_refusal "a FILES target packed from another source" "another source" --root "$root" --resources "$res" --files "$work/lists/FILES.conflict" -o "$work/out/s.exe"
 [ ! -e "$work/out/s.exe" ] && ok "no setup was written by a refused run" || bad "a refused run wrote $work/out/s.exe"
 
