@@ -102,7 +102,8 @@ bool PlatformError::ShowMessageBox(HWND owner, bool allowRetry)
     WString text = GetMessage();
     UINT style = MB_ICONHAND | (allowRetry ? MB_RETRYCANCEL : MB_OK);
     int answer = MessageBoxW(owner, text.c_str(), L"Error", style);
-    return answer != IDCANCEL;
+    // A box that could not be shown (0) is no Retry: an unattended failure would retry for ever.
+    return answer != 0 && answer != IDCANCEL;
 }
 
 WString PlatformError::GetErrorText()
