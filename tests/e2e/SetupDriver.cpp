@@ -3,7 +3,7 @@
 //
 //   e2e_driver SCENARIO --setup PATH [--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep]
 //
-// Scenarios: full, upgrade, failure, keyboard, tour. Paths may be given as host paths
+// Scenarios: full, upgrade, failure, keyboard, windowmenu, tour. Paths may be given as host paths
 // ("/work/..."), which are reached through drive Z:. Exit code 0 when every check held.
 #include <cstdio>
 #include <cstring>
@@ -21,7 +21,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|tour --setup PATH [--recorder PATH] "
+    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|windowmenu|tour --setup PATH [--recorder PATH] "
                          "[--shots DIR] [--payload-root DIR] [--keep]\n");
     return 2;
 }
@@ -75,6 +75,8 @@ int main(int argc, char** argv)
             scenarios.Failure();
         else if (options.scenario == L"keyboard")
             scenarios.Keyboard();
+        else if (options.scenario == L"windowmenu")
+            scenarios.WindowMenu();
         else if (options.scenario == L"tour")
             scenarios.Tour();
         else
