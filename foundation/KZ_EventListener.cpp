@@ -263,7 +263,8 @@ int KZ_EventListener::RunMainLoop()
     g_mainThread.store(0);
     g_threadPosting.store(false);
     HWND expected = eventWindow;
-    if (eventWindow != nullptr && g_eventMessage != 0 && g_eventWindow.compare_exchange_strong(expected, nullptr)) {
+    if (eventWindow != nullptr && g_eventMessage != 0 &&
+        g_eventWindow.compare_exchange_strong(expected, nullptr)) {
         while (PeekMessageW(&message, eventWindow, g_eventMessage, g_eventMessage, PM_REMOVE)) {
         }
         DestroyWindow(eventWindow);
