@@ -4,7 +4,7 @@
 //   e2e_driver SCENARIO --setup PATH [--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep]
 //              [--plant DLL]... [--plant-probe PATH]
 //
-// Scenarios: full, upgrade, failure, keyboard, tour, planting. Paths may be given as host paths
+// Scenarios: full, upgrade, failure, keyboard, windowmenu, tour, planting. Paths may be given as host paths
 // ("/work/..."), which are reached through drive Z:. Exit code 0 when every check held.
 #include <cstdio>
 #include <cstring>
@@ -22,7 +22,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|tour|planting --setup PATH "
+    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|windowmenu|tour|planting --setup PATH "
                          "[--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep] [--plant DLL]... "
                          "[--plant-probe PATH]\n");
     return 2;
@@ -81,6 +81,8 @@ int main(int argc, char** argv)
             scenarios.Failure();
         else if (options.scenario == L"keyboard")
             scenarios.Keyboard();
+        else if (options.scenario == L"windowmenu")
+            scenarios.WindowMenu();
         else if (options.scenario == L"tour")
             scenarios.Tour();
         else if (options.scenario == L"planting")

@@ -589,6 +589,52 @@ bool SetupScenarios::Failure()
     return DriverLog::Failed() == 0;
 }
 
+bool SetupScenarios::WindowMenu()
+{
+    InstallCleanup::Clean();
+    HtmlHandlerStandIn html(options_.recorder);
+    if (!options_.recorder.empty())
+        html.Install();
+    {
+        WizardSession session(options_);
+        if (session.Start() && WalkToSummary(session, false) && session.Push(kNextButton) &&
+            DriverLog::Check(session.WaitForPage(L"Install", kPageTimeout), "\"&Install >\" shows the Install page")) {
+            // Alt+Space: the window menu runs its own modal loop on the wizard's thread.
+            PostMessageW(session.Wizard(), WM_SYSCOMMAND, SC_KEYMENU, L' ');
+            auto openMenu = [&]() -> HWND {
+                for (HWND menu : WindowProbe::TopLevel(session.Process().ProcessId(), L"#32768", nullptr)) {
+                    if (IsWindowVisible(menu))
+                        return menu;
+                }
+                return nullptr;
+            };
+            bool opened = session.WaitUntil([&]() { return openMenu() != nullptr; }, 5000, "the window menu");
+            if (DriverLog::Check(opened, "the window menu opens during the install")) {
+                session.Shot(L"window-menu");
+                // Kept open while the job ends behind it: its "End" arrives in the menu's loop.
+                bool ended = session.WaitUntil([&]() { return session.CurrentPage() == L"End"; }, kInstallTimeout,
+                                               "the End page behind the open menu", kWarningCaption);
+                DriverLog::Check(ended && openMenu() != nullptr, "the End page follows while the window menu is open");
+                // Escape closes the popup; the menu mode it leaves on the caption ends as a
+                // person's next click would end it.
+                HWND menu = openMenu();
+                if (menu != nullptr)
+                    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+                session.WaitUntil([&]() { return openMenu() == nullptr; }, 3000, "the menu to close");
+                PostMessageW(session.Wizard(), WM_CANCELMODE, 0, 0);
+                DriverLog::Check(session.WaitUntil([&]() { return openMenu() == nullptr; }, 3000, "the menu to close"),
+                                 "the window menu closes");
+                if (DriverLog::Check(session.WaitForPage(L"End", kPageTimeout), "the End page is shown once the menu is closed") &&
+                    CheckEndPage(session))
+                    FinishAndExit(session, options_.recorder.empty() ? nullptr : &html, false);
+            }
+        }
+    }
+    html.Restore();
+    InstallCleanup::Clean();
+    return DriverLog::Failed() == 0;
+}
+
 bool SetupScenarios::Keyboard()
 {
     InstallCleanup::Clean();

@@ -19,6 +19,7 @@ public:
     bool Upgrade();  // an earlier installation: No, Cancel and Yes
     bool Failure();  // an install that cannot extract: Retry, then Cancel
     bool Keyboard(); // Enter and Escape
+    bool WindowMenu(); // the window menu held open while the install ends
     bool Tour();     // a complete install with a screenshot of every page and of the question
     bool Planting(); // a complete install from a folder of planted system-named libraries
 

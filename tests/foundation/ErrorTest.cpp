@@ -182,6 +182,13 @@ TEST_F(ErrorRecordTest, MessageBoxRetryCancel)
     cancel.press = IDCANCEL;
     EXPECT_FALSE(ShowAndAnswer(nullptr, true, &cancel));
     EXPECT_TRUE(cancel.found);
+
+    // A box that cannot be shown (its owner is gone) is no Retry: the caller quits.
+    HWND gone = CreateWindowExW(0, L"STATIC", L"Gone", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, gone);
+    DestroyWindow(gone);
+    EXPECT_FALSE(PlatformError::ShowMessageBox(gone, true));
 }
 
 TEST_F(ErrorRecordTest, MessageBoxOkWithOwner)
