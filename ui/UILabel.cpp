@@ -74,7 +74,7 @@ void UILabel::Paint(HDC dc, const RECT& area)
 
 void UILabel::SetText(const WString& text)
 {
-    // Data, not a caption: "C:\\R&D" must not lose its "&" to an underlined D.
+    // Data, not a caption: "C:\R&D" must not lose its "&" to an underlined D.
     textFormat_ = DT_NOPREFIX;
     text_ = text;
     Invalidate();
