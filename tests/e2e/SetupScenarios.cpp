@@ -312,7 +312,10 @@ bool SetupScenarios::RunInstall(WizardSession& session, bool detailed)
                 if (picture != 0)
                     statusPictures.insert(picture);
             }
-            if (session.IsEnabled(kNextButton) || session.IsEnabled(kBackButton) || session.IsEnabled(kCancelButton))
+            // The page is read before the buttons: the End page may have come in between, with
+            // Finish enabled. Only a button seen enabled while Install still shows counts.
+            if ((session.IsEnabled(kNextButton) || session.IsEnabled(kBackButton) || session.IsEnabled(kCancelButton)) &&
+                session.CurrentPage() == L"Install")
                 enabledSeen = true;
             if (!shot && position >= 1) {
                 shot = true;
