@@ -4,6 +4,7 @@
 #include "foundation/ProductDefinition.h"
 #include "ui/KZ_UIButton.h"
 #include "ui/KZ_UIControl.h"
+#include "ui/KZ_UIPopup.h"
 #include "ui/UILayout.h"
 #include "ui/UILayoutCell.h"
 #include "ui/UILook.h"
@@ -454,9 +455,16 @@ LRESULT CALLBACK KZ_UIWindow::WindowProc(HWND window, UINT message, WPARAM wPara
         object->OnSize(LOWORD(lParam), HIWORD(lParam));
         object->Publish("Size");
         return 1;
-    case WM_ACTIVATE:
+    case WM_ACTIVATE: {
         object->Publish("Inactivated");
+        // The subscribers may have ended the object: look it up again.
+        KZ_UIWindow* popup = reinterpret_cast<KZ_UIWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (popup != nullptr && popup->IsKindOf("KZ_UIPopup") &&
+            static_cast<KZ_UIPopup*>(popup)->OnActivate(LOWORD(wParam) != WA_INACTIVE &&
+                                                         HIWORD(wParam) == 0))
+            return 0;
         break;
+    }
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         object->Publish("Focus");

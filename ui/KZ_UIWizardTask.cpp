@@ -167,7 +167,8 @@ void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)
     BuildInstallPage();
     BuildEndPage();
     ShowPage(welcomePage_);
-    CenterOnDesktop(500, 400);
+    // 500 x 400 at 96 DPI, as large on the screen at any other.
+    CenterOnDesktop(UILook::Scale(500), UILook::Scale(400));
     Subscribe("Finish", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("OnClose", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("PageChanged", this, &KZ_UIWizardTask::OnPageChangedEvent);

@@ -12,6 +12,7 @@
 
 #include "foundation/Platform.h"
 #include <objbase.h>
+#include <shlobj.h>
 
 #include "tests/e2e/DriverLog.h"
 #include "tests/e2e/DriverOptions.h"
@@ -66,8 +67,10 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!options.shots.empty())
-        CreateDirectoryW(options.shots.c_str(), nullptr);
+        SHCreateDirectoryExW(nullptr, options.shots.c_str(), nullptr); // with its parents
 
+    // Real pixels at any DPI, as the DPI-aware setup sees them: window sizes and screenshots.
+    SetProcessDPIAware();
     CoInitialize(nullptr);
     std::printf("scenario %s\n", DriverLog::Utf8(options.scenario).c_str());
     SetupScenarios scenarios(options);

@@ -5,6 +5,7 @@
 
 #include "foundation/Platform.h"
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include "tests/e2e/DriverLog.h"
 #include "tests/e2e/FileProbe.h"
@@ -105,16 +106,65 @@ bool SetupScenarios::ExpectExit(WizardSession& session, const char* why)
 
 bool SetupScenarios::CheckWindowPlacement(WizardSession& session)
 {
+    // 500 x 400 at 96 DPI, scaled to the screen's DPI (the driver is DPI aware, so it sees
+    // the real pixels, as the setup does).
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const long width = MulDiv(500, dpi, 96);
+    const long height = MulDiv(400, dpi, 96);
     RECT desktop, window;
     GetClientRect(GetDesktopWindow(), &desktop);
     GetWindowRect(session.Wizard(), &window);
-    const long x = (desktop.left + desktop.right) / 2 - 250;
-    const long y = (desktop.bottom + desktop.top) / 2 - 200;
-    return DriverLog::Check(window.left == x && window.top == y && window.right - window.left == 500 &&
-                                window.bottom - window.top == 400,
-                            "the wizard is 500 x 400 at (%ld, %ld), centred on the %ld x %ld desktop (at %ld, %ld, %ld x %ld)",
-                            x, y, desktop.right - desktop.left, desktop.bottom - desktop.top, window.left, window.top,
-                            window.right - window.left, window.bottom - window.top);
+    const long x = (desktop.left + desktop.right) / 2 - width / 2;
+    const long y = (desktop.bottom + desktop.top) / 2 - height / 2;
+    return DriverLog::Check(window.left == x && window.top == y && window.right - window.left == width &&
+                                window.bottom - window.top == height,
+                            "at %d DPI the wizard is %ld x %ld at (%ld, %ld), centred on the %ld x %ld desktop (at %ld, %ld, %ld x %ld)",
+                            dpi, width, height, x, y, desktop.right - desktop.left, desktop.bottom - desktop.top,
+                            window.left, window.top, window.right - window.left, window.bottom - window.top);
+}
+
+bool SetupScenarios::ChooseFolder(WizardSession& session, const std::wstring& folder)
+{
+    HWND browse = session.Control({L"Target", L"TargetPanel", L"Browse"});
+    if (!session.Click(browse, "Change..."))
+        return false;
+    // The dialog is the system's: any caption, ready once it has its buttons.
+    HWND dialog = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kPageTimeout; Sleep(100)) {
+        dialog = MessageBoxProbe::Find(session.Process().ProcessId(), nullptr);
+        if (dialog != nullptr && MessageBoxProbe::HasButton(dialog, IDOK))
+            break;
+        dialog = nullptr;
+    }
+    if (!DriverLog::Check(dialog != nullptr, "\"Change...\" opens the folder dialog"))
+        return false;
+    DriverLog::Info("folder dialog %s", MessageBoxProbe::Describe(dialog).c_str());
+    // The folder is selected in the dialog's tree as its owner's callback would select it:
+    // BFFM_SETSELECTION with the path, which lives in the setup's own memory.
+    bool selected = false;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, session.Process().ProcessId());
+    const SIZE_T bytes = (folder.size() + 1) * sizeof(wchar_t);
+    void* remote = process != nullptr ? VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                                      : nullptr;
+    if (remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr)) {
+        DWORD_PTR result = 0;
+        selected = SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
+                                       SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    }
+    if (remote != nullptr)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process != nullptr)
+        CloseHandle(process);
+    if (!DriverLog::Check(selected, "%s is selected in the folder dialog", Utf8(folder).c_str()))
+        return false;
+    Sleep(300);
+    MessageBoxProbe::Answer(dialog, IDOK);
+    bool closed = false;
+    for (DWORD start = GetTickCount(); !closed && GetTickCount() - start < kPageTimeout; Sleep(100))
+        closed = !IsWindow(dialog) || !IsWindowVisible(dialog);
+    return DriverLog::Check(closed, "the folder dialog closes on OK with %s", Utf8(folder).c_str());
 }
 
 bool SetupScenarios::CheckRadios(WizardSession& session, bool agree)
@@ -185,7 +235,8 @@ bool SetupScenarios::WalkToSummary(WizardSession& session, bool detailed)
                          "the folder can be changed with \"%s\"", Utf8(WindowProbe::Text(browse)).c_str());
         DriverLog::Check(WindowProbe::Path(session.Wizard(), {L"Target", L"TargetPanel", L"Path"}) != nullptr,
                          "the Target page shows the target path");
-        session.Shot(L"3-target");
+        if (!targetShotTaken_)
+            session.Shot(L"3-target");
     }
     if (!session.Push(kNextButton) || !DriverLog::Check(session.WaitForPage(L"Summary", kPageTimeout), "Next shows the Summary page"))
         return false;
@@ -261,7 +312,10 @@ bool SetupScenarios::RunInstall(WizardSession& session, bool detailed)
                 if (picture != 0)
                     statusPictures.insert(picture);
             }
-            if (session.IsEnabled(kNextButton) || session.IsEnabled(kBackButton) || session.IsEnabled(kCancelButton))
+            // The page is read before the buttons: the End page may have come in between, with
+            // Finish enabled. Only a button seen enabled while Install still shows counts.
+            if ((session.IsEnabled(kNextButton) || session.IsEnabled(kBackButton) || session.IsEnabled(kCancelButton)) &&
+                session.CurrentPage() == L"Install")
                 enabledSeen = true;
             if (!shot && position >= 1) {
                 shot = true;
@@ -368,8 +422,27 @@ bool SetupScenarios::RunFull(bool keep)
 
 bool SetupScenarios::Tour()
 {
+    // A folder with "&" in its name: the path must show it as it is, not as an access key.
+    InstallCleanup::Clean();
+    bool ok = true;
+    const std::wstring ampersand = FileProbe::SpecialFolder(CSIDL_PROGRAM_FILES).substr(0, 3) + L"R&D";
+    CreateDirectoryW(ampersand.c_str(), nullptr);
+    {
+        WizardSession session(options_);
+        if (session.Start() && session.Push(kNextButton) && session.WaitForPage(L"License", kPageTimeout) &&
+            session.Click(session.Control({L"License", L"Agree"}), "Agree") &&
+            session.WaitUntil([&]() { return session.IsEnabled(kNextButton); }, 3000, "Next enabled") &&
+            session.Push(kNextButton) && session.WaitForPage(L"Target", kPageTimeout) &&
+            ChooseFolder(session, ampersand)) {
+            Sleep(500);
+            targetShotTaken_ = session.Shot(L"3-target");
+        }
+        session.Push(kCancelButton);
+        ok = ExpectExit(session, "Cancel on the Target page") && ok;
+    }
+    RemoveDirectoryW(ampersand.c_str());
     // The installation stays for the question of the second run.
-    bool ok = RunFull(true);
+    ok = RunFull(true) && ok;
     if (!InstallCleanup::IsInstalled())
         ok = InstallForPrecondition() && ok;
     {

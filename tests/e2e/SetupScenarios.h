@@ -37,10 +37,13 @@ private:
     // The same, with the given options' setup.exe.
     bool InstallWith(const DriverOptions& options);
     bool CheckWindowPlacement(WizardSession& session);
+    // "Change..." on the Target page, the folder typed into the dialog, OK.
+    bool ChooseFolder(WizardSession& session, const std::wstring& folder);
     bool CheckRadios(WizardSession& session, bool agree);
     bool ExpectExit(WizardSession& session, const char* why);
     bool VerifyInstallation();
 
     const DriverOptions& options_;
     SetupFileList files_;
+    bool targetShotTaken_ = false;
 };
