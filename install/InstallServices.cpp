@@ -1,12 +1,15 @@
 #include "install/InstallServices.h"
 
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <shlobj.h>
 
 #include "archive/DirectoryPath.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/ScopedHandle.h"
+#include "install/RegistryTree.h"
 
 namespace {
 
@@ -30,12 +33,6 @@ WString ProductKeyPath(const WString& keyName)
     path += L"\\";
     path += keyName;
     return path;
-}
-
-void RecordRegistryError(LONG status, const wchar_t* context, const WString& parameter)
-{
-    PlatformError::SetSystemError(static_cast<DWORD>(status));
-    PlatformError::AddContext(nullptr, context, parameter);
 }
 
 // Our REG_SZ values carry no terminator: the text ends at the returned byte count, or at an
@@ -64,6 +61,34 @@ LONG QueryText(HKEY key, const wchar_t* name, WString& text)
     if (status == ERROR_SUCCESS)
         text = TextOfValue(buffer, size);
     return status;
+}
+
+// Only a successful call hands out a key to own.
+LONG OpenKey(HKEY parent, const wchar_t* name, ScopedRegKey& key)
+{
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyW(parent, name, &opened);
+    if (status == ERROR_SUCCESS)
+        key.reset(opened);
+    return status;
+}
+
+// A REG_SZ value of the product's entry, up to MAX_PATH characters; records the failure.
+HRESULT ReadProductText(const wchar_t* name, WString& text)
+{
+    const WString path = InstallServices::GetProductKeyPath();
+    ScopedRegKey key;
+    LONG status = OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), key);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegOpenKey", path);
+        return E_FAIL;
+    }
+    status = QueryText<260>(key.get(), name, text);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegQueryValueEx", path + L"." + name);
+        return E_FAIL;
+    }
+    return S_OK;
 }
 
 LONG SetTextValue(HKEY key, const wchar_t* name, const WString& text)
@@ -125,73 +150,56 @@ WString InstallServices::GetProductKeyPath()
 HRESULT InstallServices::RegisterInstall(const WString& installLocation,
                                          const WString& uninstallerPath, const WString& version)
 {
-    HKEY uninstallKey = nullptr;
-    HKEY productKey = nullptr;
-    HRESULT result = E_FAIL;
     const WString path = GetProductKeyPath();
-
-    LONG status = RegOpenKeyW(HKEY_LOCAL_MACHINE, kUninstallKey, &uninstallKey);
+    ScopedRegKey uninstallKey;
+    LONG status = OpenKey(HKEY_LOCAL_MACHINE, kUninstallKey, uninstallKey);
     if (status != ERROR_SUCCESS) {
         RecordRegistryError(status, L"RegOpenKey", kUninstallKey);
-    } else {
-        status = RegCreateKeyW(uninstallKey, KeyNameValue().c_str(), &productKey);
-        RegCloseKey(uninstallKey);
-        if (status != ERROR_SUCCESS) {
-            productKey = nullptr;
-            RecordRegistryError(status, L"RegCreateKey", path);
-        }
+        return E_FAIL;
     }
+    HKEY created = nullptr;
+    status = RegCreateKeyW(uninstallKey.get(), KeyNameValue().c_str(), &created);
+    if (status != ERROR_SUCCESS) {
+        RecordRegistryError(status, L"RegCreateKey", path);
+        return E_FAIL;
+    }
+    const ScopedRegKey productKey(created);
+    uninstallKey.reset();
 
-    if (productKey != nullptr) {
-        const WString icon = uninstallerPath + L",0";
-        struct Value {
-            const wchar_t* name;
-            const WString* text;    // null: the DWORD 1
-        };
-        const Value values[] = {
-            {L"DisplayName", &DisplayNameValue()},
-            {L"DisplayIcon", &icon},
-            {L"UninstallString", &uninstallerPath},
-            {L"InstallLocation", &installLocation},
-            {L"NoModify", nullptr},
-            {L"NoRepair", nullptr},
-            {L"DisplayVersion", &version},
-        };
-        // An empty version leaves the DisplayVersion of an earlier install as it was.
-        const int count = version.IsEmpty() ? 6 : 7;
-        result = S_OK;
-        for (int i = 0; i < count; ++i) {
-            status = values[i].text != nullptr
-                         ? SetTextValue(productKey, values[i].name, *values[i].text)
-                         : SetDwordValue(productKey, values[i].name, 1);
-            if (status != ERROR_SUCCESS) {
-                RecordRegistryError(status, L"RegSetValueEx", path + L"." + values[i].name);
-                result = E_FAIL;
-                break;
-            }
+    const WString icon = uninstallerPath + L",0";
+    struct Value {
+        const wchar_t* name;
+        const WString* text;    // null: the DWORD 1
+    };
+    const Value values[] = {
+        {L"DisplayName", &DisplayNameValue()},
+        {L"DisplayIcon", &icon},
+        {L"UninstallString", &uninstallerPath},
+        {L"InstallLocation", &installLocation},
+        {L"NoModify", nullptr},
+        {L"NoRepair", nullptr},
+        {L"DisplayVersion", &version},
+    };
+    // An empty version leaves the DisplayVersion of an earlier install as it was.
+    const int count = version.IsEmpty() ? 6 : 7;
+    for (int i = 0; i < count; ++i) {
+        status = values[i].text != nullptr
+                     ? SetTextValue(productKey.get(), values[i].name, *values[i].text)
+                     : SetDwordValue(productKey.get(), values[i].name, 1);
+        if (status != ERROR_SUCCESS) {
+            RecordRegistryError(status, L"RegSetValueEx", path + L"." + values[i].name);
+            return E_FAIL;
         }
-        RegCloseKey(productKey);
     }
-    return result;
+    return S_OK;
 }
 
 HRESULT InstallServices::GetInstallPath(WString& location)
 {
     location.Clear();
-    const WString path = GetProductKeyPath();
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key);
-    if (status != ERROR_SUCCESS) {
-        RecordRegistryError(status, L"RegOpenKey", path);
-        return E_FAIL;
-    }
     WString text;
-    status = QueryText<260>(key, L"InstallLocation", text);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) {
-        RecordRegistryError(status, L"RegQueryValueEx", path + L".InstallLocation");
+    if (ReadProductText(L"InstallLocation", text) != S_OK)
         return E_FAIL;
-    }
     location = text;
     return S_OK;
 }
@@ -200,12 +208,11 @@ HRESULT InstallServices::GetInstalledVersion(WString& version)
 {
     version.Clear();
     const WString path = ProductKeyPath(ProductDefinition::GetRegistryKeyName());
-    HKEY key = nullptr;
-    if (RegOpenKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key) != ERROR_SUCCESS)
+    ScopedRegKey key;
+    if (OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), key) != ERROR_SUCCESS)
         return E_FAIL;
     // A missing or over-long value is no failure once the key exists.
-    QueryText<128>(key, L"DisplayVersion", version);
-    RegCloseKey(key);
+    QueryText<128>(key.get(), L"DisplayVersion", version);
     return S_OK;
 }
 
@@ -256,20 +263,9 @@ HRESULT InstallServices::GetTempDirectory(WString& folder)
 
 HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
 {
-    const WString path = GetProductKeyPath();
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &key);
-    if (status != ERROR_SUCCESS) {
-        RecordRegistryError(status, L"RegOpenKey", path);
-        return E_FAIL;
-    }
     WString program;
-    status = QueryText<260>(key, L"UninstallString", program);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) {
-        RecordRegistryError(status, L"RegQueryValueEx", path + L".UninstallString");
+    if (ReadProductText(L"UninstallString", program) != S_OK)
         return E_FAIL;
-    }
 
     STARTUPINFOW startup;
     GetStartupInfoW(&startup);
@@ -289,30 +285,29 @@ HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
     }
 
     // CreateProcessW may write into the command line: it gets a private copy.
-    wchar_t* arguments = nullptr;
+    std::unique_ptr<wchar_t[]> arguments;
     if (commandLine != nullptr) {
         const size_t length = wcslen(commandLine);
-        arguments = new (std::nothrow) wchar_t[length + 1];
-        if (arguments == nullptr) {
+        arguments.reset(new (std::nothrow) wchar_t[length + 1]);
+        if (!arguments) {
             PlatformError::SetError(nullptr, L"OutOfMemory");
             return E_FAIL;
         }
-        wmemcpy(arguments, commandLine, length + 1);
+        wmemcpy(arguments.get(), commandLine, length + 1);
     }
 
     PROCESS_INFORMATION process = {};
     HRESULT result = E_FAIL;
-    if (!CreateProcessW(program.c_str(), arguments, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(program.c_str(), arguments.get(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &process)) {
         PlatformError::SetSystemError();
         PlatformError::AddContext(nullptr, L"CreateProcess", KeyNameValue());
     } else {
-        if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0)
+        const ScopedKernelHandle processHandle(process.hProcess);
+        const ScopedKernelHandle threadHandle(process.hThread);
+        if (WaitForSingleObject(processHandle.get(), INFINITE) == WAIT_OBJECT_0)
             result = S_OK;
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
     }
-    delete[] arguments;
     // The copy is ours alone (a fresh name): it goes once the wait has ended.
     if (copied)
         RemoveTemporaryCopy(program);

@@ -5,3 +5,6 @@
 // "RegDeleteKey" with the name of the key that failed. An empty name is refused: it would
 // name parent itself.
 HRESULT DeleteRegistryTree(HKEY parent, const WString& name);
+
+// The registry's failure status as the error record, with context and the key or value name.
+void RecordRegistryError(LONG status, const wchar_t* context, const WString& name);

@@ -3,6 +3,7 @@
 #include <comcat.h>
 #include <ole2.h>
 
+#include "foundation/ScopedHandle.h"
 #include "install/RegistryTree.h"
 
 const GUID kCategorySafeForScripting = {
@@ -18,45 +19,59 @@ const CLSID kStdComponentCategoriesMgr = {
 const IID kCatRegister = {
     0x0002E012, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-bool CreateKey(HKEY parent, const WString& name, HKEY* key)
+// Only a successful call hands out a key to own.
+bool CreateKey(HKEY parent, const WString& name, ScopedRegKey& key)
 {
-    if (RegCreateKeyW(parent, name.c_str(), key) == ERROR_SUCCESS)
-        return true;
-    *key = nullptr;
-    return false;
+    HKEY created = nullptr;
+    if (RegCreateKeyW(parent, name.c_str(), &created) != ERROR_SUCCESS)
+        return false;
+    key.reset(created);
+    return true;
+}
+
+bool OpenKey(HKEY parent, const wchar_t* name, ScopedRegKey& key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyW(parent, name, &opened) != ERROR_SUCCESS)
+        return false;
+    key.reset(opened);
+    return true;
 }
 
 // RegSetValueW measures the text itself and always stores its terminator; the size passed
 // is the documented one, the text's bytes without it.
-bool SetDefault(HKEY key, const WString& value)
+bool SetDefault(const ScopedRegKey& key, const WString& value)
 {
-    return RegSetValueW(key, nullptr, REG_SZ, value.c_str(),
+    return RegSetValueW(key.get(), nullptr, REG_SZ, value.c_str(),
                         static_cast<DWORD>(value.Length()) * sizeof(wchar_t)) == ERROR_SUCCESS;
 }
 
 bool CreateKeyWithDefault(HKEY parent, const WString& name, const WString& value)
 {
-    HKEY key = nullptr;
-    if (!CreateKey(parent, name, &key))
-        return false;
-    const bool done = SetDefault(key, value);
-    RegCloseKey(key);
-    return done;
+    ScopedRegKey key;
+    return CreateKey(parent, name, key) && SetDefault(key, value);
 }
 
 bool CreateEmptyKey(HKEY parent, const WString& name)
 {
-    HKEY key = nullptr;
-    if (name.IsEmpty() || !CreateKey(parent, name, &key))
-        return false;
-    RegCloseKey(key);
-    return true;
+    ScopedRegKey key;
+    return !name.IsEmpty() && CreateKey(parent, name, key);
 }
 
-void CloseKey(HKEY key)
+// Loads the module by its full path and calls its DllRegisterServer; the module's own
+// dependencies are found beside it, not beside the program.
+bool CallRegisterEntry(const WString& path)
 {
-    if (key != nullptr)
-        RegCloseKey(key);
+    const ScopedModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (reinterpret_cast<ULONG_PTR>(module.get()) < 32)
+        return false;
+    typedef HRESULT(STDAPICALLTYPE * RegisterProc)();
+    const FARPROC entry = GetProcAddress(module.get(), "DllRegisterServer");
+    if (entry == nullptr)
+        return false;
+    const RegisterProc registerServer =
+        reinterpret_cast<RegisterProc>(reinterpret_cast<void (*)()>(entry));
+    return registerServer() >= 0;
 }
 
 // ` -env "<file>"`, or nothing when no environment file is given.
@@ -87,20 +102,7 @@ HRESULT ServerModule::RegisterServer(const GUID& clsid, const WString& progId,
 {
     if (FAILED(OleInitialize(nullptr)))
         return E_FAIL;
-    bool registered = false;
-    // By its full path; the module's own dependencies are found beside it, not beside the
-    // program.
-    HMODULE module = LoadLibraryExW(path_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (reinterpret_cast<ULONG_PTR>(module) >= 32) {
-        typedef HRESULT(STDAPICALLTYPE * RegisterProc)();
-        FARPROC entry = GetProcAddress(module, "DllRegisterServer");
-        if (entry != nullptr) {
-            RegisterProc registerServer =
-                reinterpret_cast<RegisterProc>(reinterpret_cast<void (*)()>(entry));
-            registered = registerServer() >= 0;
-        }
-        FreeLibrary(module);
-    }
+    const bool registered = CallRegisterEntry(path_);
     OleUninitialize();
     if (!registered)
         return E_FAIL;
@@ -109,11 +111,10 @@ HRESULT ServerModule::RegisterServer(const GUID& clsid, const WString& progId,
     const WString clsidText = FromGuid(clsid);
     if (clsidText.IsEmpty() || progId.IsEmpty())
         return E_FAIL;
-    HKEY progKey = nullptr;
-    const bool done = CreateKey(HKEY_CLASSES_ROOT, progId, &progKey) &&
+    ScopedRegKey progKey;
+    const bool done = CreateKey(HKEY_CLASSES_ROOT, progId, progKey) &&
                       SetDefault(progKey, description) &&
-                      CreateKeyWithDefault(progKey, L"CLSID", clsidText);
-    CloseKey(progKey);
+                      CreateKeyWithDefault(progKey.get(), L"CLSID", clsidText);
     return done ? S_OK : E_FAIL;
 }
 
@@ -124,36 +125,35 @@ HRESULT ServerModule::RegisterComClass(const GUID& clsid, const WString& descrip
     if (clsidText.IsEmpty())
         return E_FAIL;
 
-    HKEY classes = nullptr;
-    HKEY classKey = nullptr;
-    HKEY server = nullptr;
-    HKEY categories = nullptr;
-    bool done = RegOpenKeyW(HKEY_CLASSES_ROOT, L"CLSID", &classes) == ERROR_SUCCESS;
-    if (done) {
-        done = CreateKey(classes, clsidText, &classKey);
-        RegCloseKey(classes);
+    ScopedRegKey classKey;
+    {
+        ScopedRegKey classes;
+        if (!OpenKey(HKEY_CLASSES_ROOT, L"CLSID", classes) ||
+            !CreateKey(classes.get(), clsidText, classKey))
+            return E_FAIL;
     }
-    done = done && SetDefault(classKey, description);
+    bool done = SetDefault(classKey, description);
     if (IsExecutableServer()) {
         done = done &&
-               CreateKeyWithDefault(classKey, L"LocalServer32",
+               CreateKeyWithDefault(classKey.get(), L"LocalServer32",
                                     path_ + EnvironmentPart(environmentFile)) &&
-               CreateKeyWithDefault(classKey, L"InprocHandler32", L"ole32.dll");
+               CreateKeyWithDefault(classKey.get(), L"InprocHandler32", L"ole32.dll");
     } else {
         static const wchar_t kApartment[] = L"Apartment";
-        done = done && CreateKey(classKey, L"InprocServer32", &server) &&
+        ScopedRegKey server;
+        done = done && CreateKey(classKey.get(), L"InprocServer32", server) &&
                SetDefault(server, path_) &&
-               RegSetValueExW(server, L"ThreadingModel", 0, REG_SZ,
+               RegSetValueExW(server.get(), L"ThreadingModel", 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(kApartment),
                               (sizeof(kApartment) / sizeof(wchar_t) - 1) * sizeof(wchar_t)) ==
                    ERROR_SUCCESS;
     }
-    done = done && CreateKey(classKey, L"Implemented Categories", &categories) &&
-           CreateEmptyKey(categories, FromGuid(kCategorySafeForScripting)) &&
-           CreateEmptyKey(categories, FromGuid(kCategorySafeForInitialising));
-    CloseKey(categories);
-    CloseKey(server);
-    CloseKey(classKey);
+    ScopedRegKey categories;
+    done = done && CreateKey(classKey.get(), L"Implemented Categories", categories) &&
+           CreateEmptyKey(categories.get(), FromGuid(kCategorySafeForScripting)) &&
+           CreateEmptyKey(categories.get(), FromGuid(kCategorySafeForInitialising));
+    categories.reset();
+    classKey.reset();
     if (!done)
         return E_FAIL;
 
@@ -169,27 +169,22 @@ HRESULT ServerModule::MarkInsertable(const GUID& clsid)
 {
     // An empty class text would open CLSID itself.
     const WString clsidText = FromGuid(clsid);
-    HKEY classes = nullptr;
-    if (clsidText.IsEmpty() || RegOpenKeyW(HKEY_CLASSES_ROOT, L"CLSID", &classes) != ERROR_SUCCESS)
-        return E_FAIL;
-    HKEY classKey = nullptr;
-    const LONG status = RegOpenKeyW(classes, clsidText.c_str(), &classKey);
-    RegCloseKey(classes);
-    if (status != ERROR_SUCCESS)
-        return E_FAIL;
-    const bool done = CreateEmptyKey(classKey, L"Insertable");
-    RegCloseKey(classKey);
-    return done ? S_OK : E_FAIL;
+    ScopedRegKey classKey;
+    {
+        ScopedRegKey classes;
+        if (clsidText.IsEmpty() || !OpenKey(HKEY_CLASSES_ROOT, L"CLSID", classes) ||
+            !OpenKey(classes.get(), clsidText.c_str(), classKey))
+            return E_FAIL;
+    }
+    return CreateEmptyKey(classKey.get(), L"Insertable") ? S_OK : E_FAIL;
 }
 
 HRESULT ServerModule::UnregisterComClass(const GUID& clsid)
 {
-    HKEY classes = nullptr;
-    if (RegOpenKeyW(HKEY_CLASSES_ROOT, L"CLSID", &classes) != ERROR_SUCCESS)
+    ScopedRegKey classes;
+    if (!OpenKey(HKEY_CLASSES_ROOT, L"CLSID", classes))
         return E_FAIL;
-    const HRESULT result = DeleteRegistryTree(classes, FromGuid(clsid));
-    RegCloseKey(classes);
-    return result == S_OK ? S_OK : E_FAIL;
+    return DeleteRegistryTree(classes.get(), FromGuid(clsid)) == S_OK ? S_OK : E_FAIL;
 }
 
 HRESULT ServerModule::RegisterFileType(const GUID& clsid, const WString& progId,
@@ -202,32 +197,27 @@ HRESULT ServerModule::RegisterFileType(const GUID& clsid, const WString& progId,
     if (clsidText.IsEmpty() || progId.IsEmpty() || extension.IsEmpty())
         return E_FAIL;
 
-    HKEY progKey = nullptr;
-    HKEY shell = nullptr;
-    HKEY open = nullptr;
+    ScopedRegKey progKey;
+    ScopedRegKey shell;
+    ScopedRegKey open;
     const bool done =
-        CreateKey(HKEY_CLASSES_ROOT, progId, &progKey) && SetDefault(progKey, description) &&
-        CreateKeyWithDefault(progKey, L"CLSID", clsidText) &&
-        CreateKeyWithDefault(progKey, L"DefaultIcon", iconFile + L",0") &&
-        CreateKey(progKey, L"shell", &shell) && CreateKey(shell, L"open", &open) &&
-        CreateKeyWithDefault(open, L"command",
+        CreateKey(HKEY_CLASSES_ROOT, progId, progKey) && SetDefault(progKey, description) &&
+        CreateKeyWithDefault(progKey.get(), L"CLSID", clsidText) &&
+        CreateKeyWithDefault(progKey.get(), L"DefaultIcon", iconFile + L",0") &&
+        CreateKey(progKey.get(), L"shell", shell) && CreateKey(shell.get(), L"open", open) &&
+        CreateKeyWithDefault(open.get(), L"command",
                              program + L" \"%1\"" + EnvironmentPart(environmentFile)) &&
         CreateKeyWithDefault(HKEY_CLASSES_ROOT, extension, progId);
-    CloseKey(open);
-    CloseKey(shell);
-    CloseKey(progKey);
     return done ? S_OK : E_FAIL;
 }
 
 HRESULT ServerModule::RegisterClassCategory(const GUID& clsid, const GUID& categoryId)
 {
-    ICatRegister* categories = nullptr;
+    ScopedComPtr<ICatRegister> categories;
     if (FAILED(CoCreateInstance(kStdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                                kCatRegister, reinterpret_cast<void**>(&categories))) ||
-        categories == nullptr)
+                                kCatRegister, categories.putVoid())) ||
+        !categories)
         return E_FAIL;
     CATID category = categoryId;
-    const HRESULT result = categories->RegisterClassImplCategories(clsid, 1, &category);
-    categories->Release();
-    return result;
+    return categories->RegisterClassImplCategories(clsid, 1, &category);
 }

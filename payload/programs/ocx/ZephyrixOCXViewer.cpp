@@ -2,6 +2,9 @@
 // class key; it hands out no class objects.
 #include <windows.h>
 #include <olectl.h>
+#include <utility>
+
+#include "foundation/ScopedHandle.h"
 
 namespace {
 
@@ -23,51 +26,51 @@ HRESULT SetText(HKEY key, const wchar_t* name, const wchar_t* text)
     return FromStatus(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes));
 }
 
-// Creates parent\path and sets its default value when text is not null.
-HRESULT CreateKey(HKEY parent, const wchar_t* path, const wchar_t* text, HKEY* created)
+// Creates parent\path and sets its default value when text is not null; created, when given,
+// owns the key afterwards.
+HRESULT CreateKey(HKEY parent, const wchar_t* path, const wchar_t* text, ScopedRegKey* created)
 {
-    HKEY key = nullptr;
-    HRESULT result = FromStatus(RegCreateKeyExW(parent, path, 0, nullptr, 0, KEY_WRITE | KEY_READ,
-                                                nullptr, &key, nullptr));
-    if (SUCCEEDED(result) && text)
-        result = SetText(key, nullptr, text);
-    if (SUCCEEDED(result) && created) {
-        *created = key;
-        key = nullptr;
-    }
-    if (key)
-        RegCloseKey(key);
+    HKEY raw = nullptr;
+    const LONG status = RegCreateKeyExW(parent, path, 0, nullptr, 0, KEY_WRITE | KEY_READ, nullptr, &raw, nullptr);
+    if (status != ERROR_SUCCESS)
+        return FromStatus(status);
+    ScopedRegKey key(raw);
+    const HRESULT result = text ? SetText(key.get(), nullptr, text) : S_OK;
+    if (SUCCEEDED(result) && created)
+        *created = std::move(key);
     return result;
+}
+
+HRESULT DeleteTree(HKEY parent, const wchar_t* name);
+
+// Deletes every key below key, deepest first, and closes key.
+HRESULT DeleteSubkeys(ScopedRegKey key)
+{
+    for (;;) {
+        wchar_t child[256];
+        DWORD length = 256;
+        const LONG status = RegEnumKeyExW(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            return S_OK;
+        if (status != ERROR_SUCCESS)
+            return FromStatus(status);
+        const HRESULT result = DeleteTree(key.get(), child);
+        if (FAILED(result))
+            return result;
+    }
 }
 
 // Deletes parent\name with everything below it, deepest keys first.
 HRESULT DeleteTree(HKEY parent, const wchar_t* name)
 {
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, &key);
+    const LONG status = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, &key);
     if (status == ERROR_FILE_NOT_FOUND)
         return S_OK;
     if (status != ERROR_SUCCESS)
         return FromStatus(status);
-    HRESULT result = S_OK;
-    for (;;) {
-        wchar_t child[256];
-        DWORD length = 256;
-        status = RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
-        if (status != ERROR_SUCCESS) {
-            result = FromStatus(status);
-            break;
-        }
-        result = DeleteTree(key, child);
-        if (FAILED(result))
-            break;
-    }
-    RegCloseKey(key);
-    if (SUCCEEDED(result))
-        result = FromStatus(RegDeleteKeyW(parent, name));
-    return result;
+    const HRESULT result = DeleteSubkeys(ScopedRegKey(key));
+    return SUCCEEDED(result) ? FromStatus(RegDeleteKeyW(parent, name)) : result;
 }
 
 } // namespace
@@ -88,21 +91,17 @@ STDAPI DllRegisterServer()
     if (length == 0 || length >= MAX_PATH)
         return SELFREG_E_CLASS;
 
-    HKEY classKey = nullptr;
-    HKEY server = nullptr;
+    ScopedRegKey classKey;
+    ScopedRegKey server;
     HRESULT result = CreateKey(HKEY_CLASSES_ROOT, kClassKey, kDescription, &classKey);
     if (SUCCEEDED(result))
-        result = CreateKey(classKey, L"InprocServer32", path, &server);
+        result = CreateKey(classKey.get(), L"InprocServer32", path, &server);
     if (SUCCEEDED(result))
-        result = SetText(server, L"ThreadingModel", L"Apartment");
+        result = SetText(server.get(), L"ThreadingModel", L"Apartment");
     if (SUCCEEDED(result))
-        result = CreateKey(classKey, L"ProgID", kProgId, nullptr);
+        result = CreateKey(classKey.get(), L"ProgID", kProgId, nullptr);
     if (SUCCEEDED(result))
-        result = CreateKey(classKey, L"Control", nullptr, nullptr);
-    if (server)
-        RegCloseKey(server);
-    if (classKey)
-        RegCloseKey(classKey);
+        result = CreateKey(classKey.get(), L"Control", nullptr, nullptr);
     return SUCCEEDED(result) ? S_OK : SELFREG_E_CLASS;
 }
 

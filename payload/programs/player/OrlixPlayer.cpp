@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
 
 namespace {
@@ -25,7 +26,7 @@ struct ViewerState {
     wchar_t environment[kMaxPath];
     bool embedded;
     HWND text;
-    HFONT font;
+    ScopedGdiObject<HFONT> font;
 };
 
 ViewerState g_state;
@@ -54,7 +55,9 @@ int CompleteUtf8Length(const unsigned char* bytes, int size)
 // at most kPreviewLines lines are kept.
 void DecodePreview(const unsigned char* bytes, int size, wchar_t* out, int capacity)
 {
-    wchar_t* decoded = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (kPreviewBytes + 1) * sizeof(wchar_t)));
+    const ScopedHeapBlock<wchar_t> block(
+        static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (kPreviewBytes + 1) * sizeof(wchar_t))));
+    wchar_t* const decoded = block.get();
     if (!decoded) {
         out[0] = 0;
         return;
@@ -93,13 +96,14 @@ void DecodePreview(const unsigned char* bytes, int size, wchar_t* out, int capac
         out[used++] = c;
     }
     out[used] = 0;
-    HeapFree(GetProcessHeap(), 0, decoded);
 }
 
 // Fills the text view from the current state.
 void ShowState(HWND window)
 {
-    wchar_t* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, kTextCapacity * sizeof(wchar_t)));
+    const ScopedHeapBlock<wchar_t> block(
+        static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, kTextCapacity * sizeof(wchar_t))));
+    wchar_t* const text = block.get();
     if (!text)
         return;
     text[0] = 0;
@@ -122,28 +126,25 @@ void ShowState(HWND window)
         AppendText(title, kMaxPath + 64, L" - ");
         AppendText(title, kMaxPath + 64, name);
 
-        HANDLE file = CreateFileW(g_state.document, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+        const ScopedFile file(CreateFileW(g_state.document, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             AppendText(text, kTextCapacity, L"\r\nThe document cannot be opened.\r\n");
         } else {
-            unsigned char* bytes = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, kPreviewBytes));
+            const ScopedHeapBlock<unsigned char> bytes(
+                static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, kPreviewBytes)));
             DWORD read = 0;
-            if (bytes && ReadFile(file, bytes, kPreviewBytes, &read, nullptr)) {
+            if (bytes && ReadFile(file.get(), bytes.get(), kPreviewBytes, &read, nullptr)) {
                 AppendText(text, kTextCapacity, L"\r\n");
                 const int used = lstrlenW(text);
-                DecodePreview(bytes, static_cast<int>(read), text + used, kTextCapacity - used);
+                DecodePreview(bytes.get(), static_cast<int>(read), text + used, kTextCapacity - used);
             } else {
                 AppendText(text, kTextCapacity, L"\r\nThe document cannot be read.\r\n");
             }
-            if (bytes)
-                HeapFree(GetProcessHeap(), 0, bytes);
-            CloseHandle(file);
         }
     }
     SetWindowTextW(window, title);
     SetWindowTextW(g_state.text, text);
-    HeapFree(GetProcessHeap(), 0, text);
 }
 
 bool IsOption(const wchar_t* argument, const wchar_t* name)
@@ -155,7 +156,9 @@ void ParseArguments()
 {
     const wchar_t* arguments = CommandLine::Arguments(GetCommandLineW());
     const int length = lstrlenW(arguments);
-    wchar_t* buffer = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+    const ScopedHeapBlock<wchar_t> block(
+        static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t))));
+    wchar_t* const buffer = block.get();
     if (!buffer)
         return;
     CopyMemory(buffer, arguments, (length + 1) * sizeof(wchar_t));
@@ -169,7 +172,6 @@ void ParseArguments()
         else if (!g_state.document[0] && list[i][0] != L'-')
             lstrcpynW(g_state.document, list[i], kMaxPath);
     }
-    HeapFree(GetProcessHeap(), 0, buffer);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -183,10 +185,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                                        reinterpret_cast<CREATESTRUCTW*>(lParam)->hInstance, nullptr);
         if (!g_state.text)
             return -1;
-        g_state.font = CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas");
+        g_state.font.reset(CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                       FIXED_PITCH | FF_MODERN, L"Consolas"));
         if (g_state.font)
-            SendMessageW(g_state.text, WM_SETFONT, reinterpret_cast<WPARAM>(g_state.font), FALSE);
+            SendMessageW(g_state.text, WM_SETFONT, reinterpret_cast<WPARAM>(g_state.font.get()), FALSE);
         DragAcceptFiles(window, TRUE);
         ShowState(window);
         return 0;
@@ -207,8 +210,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     case WM_DESTROY:
-        if (g_state.font)
-            DeleteObject(g_state.font);
+        g_state.font.reset();
         PostQuitMessage(0);
         return 0;
     }

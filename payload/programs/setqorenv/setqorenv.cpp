@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
 
 namespace {
@@ -163,18 +164,17 @@ int WriteEnvironment(const Options& options)
     if (!Append(settings, kMaxPath, L"\\OrlixPlayer\\QorSettings"))
         return kExitWriteFailed;
 
-    HANDLE out = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
-    if (out == INVALID_HANDLE_VALUE)
+    ScopedFile out(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out)
         return kExitWriteFailed;
-    const bool ok = WriteLine(out, L"QorInstallDir", dir) && WriteLine(out, L"QorParentDir", parent) &&
-                    WriteLine(out, L"QorBinDir", bin) && WriteLine(out, L"QorResourceDir", resources) &&
-                    WriteLine(out, L"QorScope", options.scope) &&
-                    WriteLine(out, L"QorUserSettingPath", settings) &&
-                    WriteLine(out, L"QorDesktopIcon", options.desktop) &&
-                    WriteLine(out, L"QorMenuEntry", options.menu) &&
-                    WriteLine(out, L"QorTrayIcon", options.icon);
-    const bool closed = CloseHandle(out) != 0;
+    const HANDLE h = out.get();
+    const bool ok = WriteLine(h, L"QorInstallDir", dir) && WriteLine(h, L"QorParentDir", parent) &&
+                    WriteLine(h, L"QorBinDir", bin) && WriteLine(h, L"QorResourceDir", resources) &&
+                    WriteLine(h, L"QorScope", options.scope) && WriteLine(h, L"QorUserSettingPath", settings) &&
+                    WriteLine(h, L"QorDesktopIcon", options.desktop) && WriteLine(h, L"QorMenuEntry", options.menu) &&
+                    WriteLine(h, L"QorTrayIcon", options.icon);
+    // Closed before the failure check: a close can fail on the last write.
+    const bool closed = out.close();
     if (!ok || !closed) {
         DeleteFileW(file);
         return kExitWriteFailed;

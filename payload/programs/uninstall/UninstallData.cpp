@@ -14,7 +14,7 @@ DWORD ReadUInt32(const unsigned char* p)
 
 } // namespace
 
-UninstallData::UninstallData() : text_(nullptr), names_(nullptr), lengths_(nullptr), count_(0) {}
+UninstallData::UninstallData() : count_(0) {}
 
 UninstallData::~UninstallData()
 {
@@ -23,40 +23,25 @@ UninstallData::~UninstallData()
 
 void UninstallData::Clear()
 {
-    HANDLE heap = GetProcessHeap();
-    if (text_)
-        HeapFree(heap, 0, text_);
-    if (names_)
-        HeapFree(heap, 0, names_);
-    if (lengths_)
-        HeapFree(heap, 0, lengths_);
-    text_ = nullptr;
-    names_ = nullptr;
-    lengths_ = nullptr;
+    text_.reset();
+    names_.reset();
+    lengths_.reset();
     count_ = 0;
 }
 
 bool UninstallData::Load(const wchar_t* path)
 {
     Clear();
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = false;
-    unsigned char* bytes = nullptr;
+    const ScopedFile file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) && size.QuadPart >= 4 && size.QuadPart <= kMaxFileSize) {
-        const DWORD wanted = static_cast<DWORD>(size.QuadPart);
-        bytes = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, wanted));
-        DWORD read = 0;
-        if (bytes && ReadFile(file, bytes, wanted, &read, nullptr) && read == wanted)
-            ok = Parse(bytes, wanted);
-    }
-    if (bytes)
-        HeapFree(GetProcessHeap(), 0, bytes);
-    CloseHandle(file);
-    return ok;
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 4 || size.QuadPart > kMaxFileSize)
+        return false;
+    const DWORD wanted = static_cast<DWORD>(size.QuadPart);
+    const ScopedHeapBlock<unsigned char> bytes(static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, wanted)));
+    DWORD read = 0;
+    return bytes && ReadFile(file.get(), bytes.get(), wanted, &read, nullptr) && read == wanted &&
+           Parse(bytes.get(), wanted);
 }
 
 bool UninstallData::Parse(const unsigned char* bytes, DWORD size)
@@ -86,21 +71,21 @@ bool UninstallData::Parse(const unsigned char* bytes, DWORD size)
         return false;
 
     HANDLE heap = GetProcessHeap();
-    text_ = static_cast<wchar_t*>(HeapAlloc(heap, 0, (units ? units : 1) * sizeof(wchar_t)));
-    names_ = static_cast<wchar_t**>(HeapAlloc(heap, 0, (count ? count : 1) * sizeof(wchar_t*)));
-    lengths_ = static_cast<int*>(HeapAlloc(heap, 0, (count ? count : 1) * sizeof(int)));
+    text_.reset(static_cast<wchar_t*>(HeapAlloc(heap, 0, (units ? units : 1) * sizeof(wchar_t))));
+    names_.reset(static_cast<wchar_t**>(HeapAlloc(heap, 0, (count ? count : 1) * sizeof(wchar_t*))));
+    lengths_.reset(static_cast<int*>(HeapAlloc(heap, 0, (count ? count : 1) * sizeof(int))));
     if (!text_ || !names_ || !lengths_) {
         Clear();
         return false;
     }
 
     position = 4;
-    wchar_t* out = text_;
+    wchar_t* out = text_.get();
     for (DWORD i = 0; i < count; ++i) {
         const DWORD length = ReadUInt32(bytes + position);
         position += 4;
-        names_[i] = out;
-        lengths_[i] = static_cast<int>(length);
+        names_.get()[i] = out;
+        lengths_.get()[i] = static_cast<int>(length);
         for (DWORD k = 0; k < length; ++k, position += 2)
             *out++ = static_cast<wchar_t>(bytes[position] | (bytes[position + 1] << 8));
         *out++ = 0;

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "UninstallData.h"
+#include "foundation/ScopedHandle.h"
 
 namespace {
 
@@ -157,28 +158,49 @@ void Uninstaller::AddFailure(const wchar_t* what, const wchar_t* subject, const 
     }
 }
 
+namespace {
+
+// Reads a REG_SZ value into value (capacity characters), terminated. The setup stores the text
+// without a terminator: it ends at the returned byte count. ERROR_INVALID_DATATYPE for a value
+// of another type.
+LONG ReadText(HKEY key, const wchar_t* name, wchar_t* value, int capacity)
+{
+    DWORD type = 0;
+    DWORD bytes = static_cast<DWORD>(capacity - 1) * sizeof(wchar_t);
+    const LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (type != REG_SZ)
+        return ERROR_INVALID_DATATYPE;
+    value[bytes / sizeof(wchar_t)] = 0;
+    return ERROR_SUCCESS;
+}
+
+// A REG_SZ value of the product's uninstall entry.
+LONG ReadEntryText(const wchar_t* name, wchar_t* value, int capacity)
+{
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &opened);
+    if (status != ERROR_SUCCESS)
+        return status;
+    const ScopedRegKey key(opened);
+    return ReadText(key.get(), name, value, capacity);
+}
+
+} // namespace
+
 Uninstaller::LocationState Uninstaller::ReadInstallLocation()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return kNotInstalled;
-    LocationState state = kNotInstalled;
-    DWORD type = 0;
-    DWORD bytes = (kMaxPath - 1) * sizeof(wchar_t);
     wchar_t value[kMaxPath];
-    const LONG status = RegQueryValueExW(key, L"InstallLocation", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    RegCloseKey(key);
-    if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type != REG_SZ)) {
+    const LONG status = ReadEntryText(L"InstallLocation", value, kMaxPath);
+    if (status == ERROR_MORE_DATA || status == ERROR_INVALID_DATATYPE) {
         lstrcpyW(location_, L"(unreadable InstallLocation)");
         return kInvalidLocation;
     }
     if (status != ERROR_SUCCESS)
-        return state;
+        return kNotInstalled;
 
-    // The setup stores the text without a terminator: it ends at the returned byte count.
-    int length = static_cast<int>(bytes / sizeof(wchar_t));
-    value[length] = 0;
-    length = CollapseSeparators(value);
+    int length = CollapseSeparators(value);
     while (length > 0 && value[length - 1] == L'\\')
         value[--length] = 0;
     lstrcpyW(location_, value);
@@ -188,17 +210,9 @@ Uninstaller::LocationState Uninstaller::ReadInstallLocation()
 void Uninstaller::ReadRegisteredUninstaller()
 {
     uninstaller_[0] = 0;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    DWORD type = 0;
-    DWORD bytes = (kMaxPath - 1) * sizeof(wchar_t);
     wchar_t value[kMaxPath];
-    const LONG status = RegQueryValueExW(key, L"UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
+    if (ReadEntryText(L"UninstallString", value, kMaxPath) != ERROR_SUCCESS)
         return;
-    value[bytes / sizeof(wchar_t)] = 0;
     CollapseSeparators(value);
     const DWORD length = GetFullPathNameW(value, kMaxPath, uninstaller_, nullptr);
     if (length == 0 || length >= static_cast<DWORD>(kMaxPath))
@@ -229,18 +243,14 @@ namespace {
 // (short names, case).
 bool GetFileIdentity(const wchar_t* path, DWORD* volume, ULONGLONG* index)
 {
-    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    const ScopedFile file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION information;
-    const bool ok = GetFileInformationByHandle(file, &information) != 0;
-    CloseHandle(file);
-    if (ok) {
-        *volume = information.dwVolumeSerialNumber;
-        *index = (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-    }
-    return ok;
+    if (!file || !GetFileInformationByHandle(file.get(), &information))
+        return false;
+    *volume = information.dwVolumeSerialNumber;
+    *index = (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return true;
 }
 
 } // namespace
@@ -406,10 +416,11 @@ void Uninstaller::RemoveShortcuts()
 
 void Uninstaller::RemoveKeyTree(HKEY root, const wchar_t* rootName, const wchar_t* path)
 {
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(root, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &key);
+    HKEY opened = nullptr;
+    LONG status = RegOpenKeyExW(root, path, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &opened);
     if (status == ERROR_FILE_NOT_FOUND)
         return;
+    ScopedRegKey key(status == ERROR_SUCCESS ? opened : nullptr);
     wchar_t shown[kMaxPath];
     lstrcpyW(shown, rootName);
     Append(shown, kMaxPath, L"\\");
@@ -422,7 +433,7 @@ void Uninstaller::RemoveKeyTree(HKEY root, const wchar_t* rootName, const wchar_
     for (;;) {
         wchar_t child[256];
         DWORD length = 256;
-        status = RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr);
+        status = RegEnumKeyExW(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         wchar_t childPath[kMaxPath];
@@ -436,45 +447,37 @@ void Uninstaller::RemoveKeyTree(HKEY root, const wchar_t* rootName, const wchar_
         if (failures_ != before)
             break;   // reported already; the key cannot go either
     }
-    RegCloseKey(key);
-    if (!ok)
+    key.reset();
+    // A key that could not be deleted counts only while it still exists.
+    if (!ok || (RegDeleteKeyW(root, path) != ERROR_SUCCESS &&
+                RegOpenKeyExW(root, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS))
         AddFailure(L"Could not remove registry key", shown);
-    else if (RegDeleteKeyW(root, path) != ERROR_SUCCESS && RegOpenKeyExW(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        RegCloseKey(key);
-        AddFailure(L"Could not remove registry key", shown);
-    }
 }
 
 void Uninstaller::RemoveExtension(const wchar_t* extension)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS, &key) !=
-        ERROR_SUCCESS)
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS,
+                      &opened) != ERROR_SUCCESS)
         return;
+    ScopedRegKey key(opened);
     wchar_t value[64];
-    DWORD type = 0;
-    DWORD bytes = sizeof value - sizeof(wchar_t);
-    const LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    bool ours = false;
-    if (status == ERROR_SUCCESS && type == REG_SZ) {
-        value[bytes / sizeof(wchar_t)] = 0;
-        ours = SameText(value, -1, kProgId, -1);
-    }
+    const bool ours = ReadText(key.get(), nullptr, value, 64) == ERROR_SUCCESS && SameText(value, -1, kProgId, -1);
     bool empty = false;
     if (ours) {
         // Only the binding is ours: other programs' entries below the extension stay.
-        if (RegDeleteValueW(key, nullptr) != ERROR_SUCCESS) {
+        if (RegDeleteValueW(key.get(), nullptr) != ERROR_SUCCESS) {
             wchar_t shown[64] = L"HKEY_CLASSES_ROOT\\";
             Append(shown, 64, extension);
             AddFailure(L"Could not remove registry value", shown);
         } else {
             DWORD subkeys = 1, values = 1;
-            empty = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+            empty = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
                     subkeys == 0 && values == 0;
         }
     }
-    RegCloseKey(key);
+    key.reset();
     if (empty)
         RemoveKeyTree(HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT", extension);
 }

@@ -1,0 +1,141 @@
+#pragma once
+// Move-only owners of Win32 handles: the destructor releases. Header-only and built on the
+// system headers alone, so that the payload's standalone programs can use it too.
+#include <windows.h>
+#include <objbase.h>
+
+template <typename Traits>
+class ScopedHandle {
+public:
+    using Handle = typename Traits::Handle;
+
+    ScopedHandle() = default;
+    explicit ScopedHandle(Handle handle) : handle_(handle) {}
+    ~ScopedHandle() { reset(); }
+    ScopedHandle(ScopedHandle&& other) : handle_(other.release()) {}
+    ScopedHandle& operator=(ScopedHandle&& other)
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+    Handle get() const { return handle_; }
+    Handle operator->() const { return handle_; }
+    explicit operator bool() const { return handle_ != Traits::Invalid(); }
+
+    // Gives the handle up without releasing it.
+    Handle release()
+    {
+        const Handle handle = handle_;
+        handle_ = Traits::Invalid();
+        return handle;
+    }
+    void reset(Handle handle = Traits::Invalid())
+    {
+        close();
+        handle_ = handle;
+    }
+    // Releases now; false when the system refused (a file's close can fail on the last write).
+    bool close()
+    {
+        const bool done = handle_ == Traits::Invalid() || Traits::Close(handle_);
+        handle_ = Traits::Invalid();
+        return done;
+    }
+    // For a call that fills in the handle: releases the current one first.
+    Handle* put()
+    {
+        reset();
+        return &handle_;
+    }
+    // For calls that fill a void** (CoCreateInstance, QueryInterface).
+    void** putVoid() { return reinterpret_cast<void**>(put()); }
+
+private:
+    Handle handle_ = Traits::Invalid();
+};
+
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static HKEY Invalid() { return nullptr; }
+    static bool Close(HKEY key) { return RegCloseKey(key) == ERROR_SUCCESS; }
+};
+
+// Kernel handles come with two conventions for "none": null (processes, threads, events)
+// and INVALID_HANDLE_VALUE (files).
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return nullptr; }
+    static bool Close(HANDLE handle) { return CloseHandle(handle) != 0; }
+};
+
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(HANDLE handle) { return CloseHandle(handle) != 0; }
+};
+
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(HANDLE handle) { return FindClose(handle) != 0; }
+};
+
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static HMODULE Invalid() { return nullptr; }
+    static bool Close(HMODULE module) { return FreeLibrary(module) != 0; }
+};
+
+template <typename T>
+struct GdiObjectTraits {
+    using Handle = T;
+    static T Invalid() { return nullptr; }
+    static bool Close(T object) { return DeleteObject(object) != 0; }
+};
+
+template <typename T>
+struct ComTraits {
+    using Handle = T*;
+    static T* Invalid() { return nullptr; }
+    static bool Close(T* object)
+    {
+        object->Release();
+        return true;
+    }
+};
+
+template <typename T>
+struct CoTaskMemTraits {
+    using Handle = T*;
+    static T* Invalid() { return nullptr; }
+    static bool Close(T* block)
+    {
+        CoTaskMemFree(block);
+        return true;
+    }
+};
+
+template <typename T>
+struct HeapBlockTraits {
+    using Handle = T*;
+    static T* Invalid() { return nullptr; }
+    static bool Close(T* block) { return HeapFree(GetProcessHeap(), 0, block) != 0; }
+};
+
+using ScopedRegKey = ScopedHandle<RegKeyTraits>;
+using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
+using ScopedFile = ScopedHandle<FileHandleTraits>;
+using ScopedFind = ScopedHandle<FindHandleTraits>;
+using ScopedModule = ScopedHandle<ModuleTraits>;
+template <typename T>
+using ScopedGdiObject = ScopedHandle<GdiObjectTraits<T>>;
+template <typename T>
+using ScopedComPtr = ScopedHandle<ComTraits<T>>;
+template <typename T>
+using ScopedCoTaskMem = ScopedHandle<CoTaskMemTraits<T>>;
+template <typename T>
+using ScopedHeapBlock = ScopedHandle<HeapBlockTraits<T>>;
