@@ -8,7 +8,6 @@
 #include "archive/DirectoryPath.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
-#include "foundation/ScopedHandle.h"
 #include "install/RegistryTree.h"
 
 namespace {
@@ -63,22 +62,12 @@ LONG QueryText(HKEY key, const wchar_t* name, WString& text)
     return status;
 }
 
-// Only a successful call hands out a key to own.
-LONG OpenKey(HKEY parent, const wchar_t* name, ScopedRegKey& key)
-{
-    HKEY opened = nullptr;
-    const LONG status = RegOpenKeyW(parent, name, &opened);
-    if (status == ERROR_SUCCESS)
-        key.reset(opened);
-    return status;
-}
-
 // A REG_SZ value of the product's entry, up to MAX_PATH characters; records the failure.
 HRESULT ReadProductText(const wchar_t* name, WString& text)
 {
     const WString path = InstallServices::GetProductKeyPath();
     ScopedRegKey key;
-    LONG status = OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), key);
+    LONG status = OpenRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), key);
     if (status != ERROR_SUCCESS) {
         RecordRegistryError(status, L"RegOpenKey", path);
         return E_FAIL;
@@ -152,18 +141,17 @@ HRESULT InstallServices::RegisterInstall(const WString& installLocation,
 {
     const WString path = GetProductKeyPath();
     ScopedRegKey uninstallKey;
-    LONG status = OpenKey(HKEY_LOCAL_MACHINE, kUninstallKey, uninstallKey);
+    LONG status = OpenRegistryKey(HKEY_LOCAL_MACHINE, kUninstallKey, uninstallKey);
     if (status != ERROR_SUCCESS) {
         RecordRegistryError(status, L"RegOpenKey", kUninstallKey);
         return E_FAIL;
     }
-    HKEY created = nullptr;
-    status = RegCreateKeyW(uninstallKey.get(), KeyNameValue().c_str(), &created);
+    ScopedRegKey productKey;
+    status = CreateRegistryKey(uninstallKey.get(), KeyNameValue().c_str(), productKey);
     if (status != ERROR_SUCCESS) {
         RecordRegistryError(status, L"RegCreateKey", path);
         return E_FAIL;
     }
-    const ScopedRegKey productKey(created);
     uninstallKey.reset();
 
     const WString icon = uninstallerPath + L",0";
@@ -209,7 +197,7 @@ HRESULT InstallServices::GetInstalledVersion(WString& version)
     version.Clear();
     const WString path = ProductKeyPath(ProductDefinition::GetRegistryKeyName());
     ScopedRegKey key;
-    if (OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), key) != ERROR_SUCCESS)
+    if (OpenRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), key) != ERROR_SUCCESS)
         return E_FAIL;
     // A missing or over-long value is no failure once the key exists.
     QueryText<128>(key.get(), L"DisplayVersion", version);

@@ -1,12 +1,31 @@
 #include "install/RegistryTree.h"
 
+#include <utility>
+
 #include "foundation/PlatformError.h"
-#include "foundation/ScopedHandle.h"
 
 void RecordRegistryError(LONG status, const wchar_t* context, const WString& name)
 {
     PlatformError::SetSystemError(static_cast<DWORD>(status));
     PlatformError::AddContext(nullptr, context, name);
+}
+
+LONG OpenRegistryKey(HKEY parent, const wchar_t* name, ScopedRegKey& key)
+{
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyW(parent, name, &opened);
+    if (status == ERROR_SUCCESS)
+        key.reset(opened);
+    return status;
+}
+
+LONG CreateRegistryKey(HKEY parent, const wchar_t* name, ScopedRegKey& key)
+{
+    HKEY created = nullptr;
+    const LONG status = RegCreateKeyW(parent, name, &created);
+    if (status == ERROR_SUCCESS)
+        key.reset(created);
+    return status;
 }
 
 namespace {
@@ -33,16 +52,14 @@ HRESULT DeleteRegistryTree(HKEY parent, const WString& name)
 {
     // RegOpenKeyW with an empty name hands back parent itself, which would then be emptied
     // and deleted.
-    LONG status = name.IsEmpty() ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
-    HKEY opened = nullptr;
-    if (status == ERROR_SUCCESS)
-        status = RegOpenKeyW(parent, name.c_str(), &opened);
+    ScopedRegKey key;
+    LONG status = name.IsEmpty() ? ERROR_INVALID_PARAMETER : OpenRegistryKey(parent, name.c_str(), key);
     if (status != ERROR_SUCCESS) {
         RecordRegistryError(status, L"MyRegOpenKey", name);
         return E_FAIL;
     }
     // The key is closed before it is deleted.
-    if (DeleteSubkeys(ScopedRegKey(opened)) != S_OK)
+    if (DeleteSubkeys(std::move(key)) != S_OK)
         return E_FAIL;
     status = RegDeleteKeyW(parent, name.c_str());
     if (status != ERROR_SUCCESS) {

@@ -3,7 +3,6 @@
 #include <comcat.h>
 #include <ole2.h>
 
-#include "foundation/ScopedHandle.h"
 #include "install/RegistryTree.h"
 
 const GUID kCategorySafeForScripting = {
@@ -19,37 +18,28 @@ const CLSID kStdComponentCategoriesMgr = {
 const IID kCatRegister = {
     0x0002E012, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// Only a successful call hands out a key to own.
 bool CreateKey(HKEY parent, const WString& name, ScopedRegKey& key)
 {
-    HKEY created = nullptr;
-    if (RegCreateKeyW(parent, name.c_str(), &created) != ERROR_SUCCESS)
-        return false;
-    key.reset(created);
-    return true;
+    return CreateRegistryKey(parent, name.c_str(), key) == ERROR_SUCCESS;
 }
 
 bool OpenKey(HKEY parent, const wchar_t* name, ScopedRegKey& key)
 {
-    HKEY opened = nullptr;
-    if (RegOpenKeyW(parent, name, &opened) != ERROR_SUCCESS)
-        return false;
-    key.reset(opened);
-    return true;
+    return OpenRegistryKey(parent, name, key) == ERROR_SUCCESS;
 }
 
 // RegSetValueW measures the text itself and always stores its terminator; the size passed
 // is the documented one, the text's bytes without it.
-bool SetDefault(const ScopedRegKey& key, const WString& value)
+bool SetDefault(HKEY key, const WString& value)
 {
-    return RegSetValueW(key.get(), nullptr, REG_SZ, value.c_str(),
+    return RegSetValueW(key, nullptr, REG_SZ, value.c_str(),
                         static_cast<DWORD>(value.Length()) * sizeof(wchar_t)) == ERROR_SUCCESS;
 }
 
 bool CreateKeyWithDefault(HKEY parent, const WString& name, const WString& value)
 {
     ScopedRegKey key;
-    return CreateKey(parent, name, key) && SetDefault(key, value);
+    return CreateKey(parent, name, key) && SetDefault(key.get(), value);
 }
 
 bool CreateEmptyKey(HKEY parent, const WString& name)
@@ -113,7 +103,7 @@ HRESULT ServerModule::RegisterServer(const GUID& clsid, const WString& progId,
         return E_FAIL;
     ScopedRegKey progKey;
     const bool done = CreateKey(HKEY_CLASSES_ROOT, progId, progKey) &&
-                      SetDefault(progKey, description) &&
+                      SetDefault(progKey.get(), description) &&
                       CreateKeyWithDefault(progKey.get(), L"CLSID", clsidText);
     return done ? S_OK : E_FAIL;
 }
@@ -132,7 +122,7 @@ HRESULT ServerModule::RegisterComClass(const GUID& clsid, const WString& descrip
             !CreateKey(classes.get(), clsidText, classKey))
             return E_FAIL;
     }
-    bool done = SetDefault(classKey, description);
+    bool done = SetDefault(classKey.get(), description);
     if (IsExecutableServer()) {
         done = done &&
                CreateKeyWithDefault(classKey.get(), L"LocalServer32",
@@ -142,7 +132,7 @@ HRESULT ServerModule::RegisterComClass(const GUID& clsid, const WString& descrip
         static const wchar_t kApartment[] = L"Apartment";
         ScopedRegKey server;
         done = done && CreateKey(classKey.get(), L"InprocServer32", server) &&
-               SetDefault(server, path_) &&
+               SetDefault(server.get(), path_) &&
                RegSetValueExW(server.get(), L"ThreadingModel", 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(kApartment),
                               (sizeof(kApartment) / sizeof(wchar_t) - 1) * sizeof(wchar_t)) ==
@@ -201,7 +191,7 @@ HRESULT ServerModule::RegisterFileType(const GUID& clsid, const WString& progId,
     ScopedRegKey shell;
     ScopedRegKey open;
     const bool done =
-        CreateKey(HKEY_CLASSES_ROOT, progId, progKey) && SetDefault(progKey, description) &&
+        CreateKey(HKEY_CLASSES_ROOT, progId, progKey) && SetDefault(progKey.get(), description) &&
         CreateKeyWithDefault(progKey.get(), L"CLSID", clsidText) &&
         CreateKeyWithDefault(progKey.get(), L"DefaultIcon", iconFile + L",0") &&
         CreateKey(progKey.get(), L"shell", shell) && CreateKey(shell.get(), L"open", open) &&
