@@ -167,12 +167,14 @@ int WriteEnvironment(const Options& options)
     ScopedFile out(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out)
         return kExitWriteFailed;
-    const HANDLE h = out.get();
-    const bool ok = WriteLine(h, L"QorInstallDir", dir) && WriteLine(h, L"QorParentDir", parent) &&
-                    WriteLine(h, L"QorBinDir", bin) && WriteLine(h, L"QorResourceDir", resources) &&
-                    WriteLine(h, L"QorScope", options.scope) && WriteLine(h, L"QorUserSettingPath", settings) &&
-                    WriteLine(h, L"QorDesktopIcon", options.desktop) && WriteLine(h, L"QorMenuEntry", options.menu) &&
-                    WriteLine(h, L"QorTrayIcon", options.icon);
+    const HANDLE handle = out.get();
+    const bool ok = WriteLine(handle, L"QorInstallDir", dir) && WriteLine(handle, L"QorParentDir", parent) &&
+                    WriteLine(handle, L"QorBinDir", bin) && WriteLine(handle, L"QorResourceDir", resources) &&
+                    WriteLine(handle, L"QorScope", options.scope) &&
+                    WriteLine(handle, L"QorUserSettingPath", settings) &&
+                    WriteLine(handle, L"QorDesktopIcon", options.desktop) &&
+                    WriteLine(handle, L"QorMenuEntry", options.menu) &&
+                    WriteLine(handle, L"QorTrayIcon", options.icon);
     // Closed before the failure check: a close can fail on the last write.
     const bool closed = out.close();
     if (!ok || !closed) {

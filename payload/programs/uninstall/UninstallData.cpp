@@ -16,10 +16,7 @@ DWORD ReadUInt32(const unsigned char* p)
 
 UninstallData::UninstallData() : count_(0) {}
 
-UninstallData::~UninstallData()
-{
-    Clear();
-}
+UninstallData::~UninstallData() = default;
 
 void UninstallData::Clear()
 {
