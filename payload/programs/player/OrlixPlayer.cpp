@@ -10,6 +10,7 @@
 
 #include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
+#include "payload/programs/common/PathText.h"
 
 namespace {
 
@@ -118,11 +119,7 @@ void ShowState(HWND window)
     wchar_t title[kMaxPath + 64];
     lstrcpyW(title, kProductName);
     if (g_state.document[0]) {
-        const wchar_t* name = g_state.document;
-        for (const wchar_t* p = g_state.document; *p; ++p) {
-            if (*p == L'\\' || *p == L'/')
-                name = p + 1;
-        }
+        const wchar_t* name = g_state.document + PathText::LastSeparator(g_state.document) + 1;
         AppendText(title, kMaxPath + 64, L" - ");
         AppendText(title, kMaxPath + 64, name);
 

@@ -11,6 +11,7 @@
 
 #include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
+#include "payload/programs/common/PathText.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ bool IsPlainFileName(const wchar_t* name)
     if (!*name || lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0)
         return false;
     for (const wchar_t* p = name; *p; ++p) {
-        if (*p == L'\\' || *p == L'/' || *p == L':' || *p < 32 || *p == L'*' || *p == L'?' ||
+        if (PathText::IsSeparator(*p) || *p == L':' || *p < 32 || *p == L'*' || *p == L'?' ||
             *p == L'"' || *p == L'<' || *p == L'>' || *p == L'|')
             return false;
     }
@@ -88,21 +89,13 @@ bool ParseOptions(wchar_t** tokens, int count, Options* options)
 }
 
 // Appends text to a fixed buffer; false when it does not fit.
-bool Append(wchar_t* buffer, int capacity, const wchar_t* text)
-{
-    const int used = lstrlenW(buffer);
-    const int add = lstrlenW(text);
-    if (used + add >= capacity)
-        return false;
-    CopyMemory(buffer + used, text, (add + 1) * sizeof(wchar_t));
-    return true;
-}
+using PathText::Append;
 
 void TrimTrailingSeparators(wchar_t* path)
 {
     int n = lstrlenW(path);
     // Keep the separator of a drive root ("C:\").
-    while (n > 1 && (path[n - 1] == L'\\' || path[n - 1] == L'/') && path[n - 2] != L':')
+    while (n > 1 && PathText::IsSeparator(path[n - 1]) && path[n - 2] != L':')
         path[--n] = 0;
 }
 
@@ -135,13 +128,9 @@ int WriteEnvironment(const Options& options)
         TrimTrailingSeparators(parent);
     } else {
         lstrcpynW(parent, dir, kMaxPath);
-        wchar_t* cut = nullptr;
-        for (wchar_t* p = parent; *p; ++p) {
-            if (*p == L'\\' || *p == L'/')
-                cut = p;
-        }
-        if (cut)
-            *cut = 0;
+        const int cut = PathText::LastSeparator(parent);
+        if (cut >= 0)
+            parent[cut] = 0;
     }
 
     wchar_t bin[kMaxPath];

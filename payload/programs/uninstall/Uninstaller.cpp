@@ -4,6 +4,7 @@
 
 #include "UninstallData.h"
 #include "foundation/ScopedHandle.h"
+#include "payload/programs/common/PathText.h"
 
 namespace {
 
@@ -24,20 +25,8 @@ const wchar_t* const kClassKeys[] = {
 };
 const wchar_t* const kExtensions[] = {L".orlix", L".orx", L".qgm"};
 
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
-
-bool Append(wchar_t* buffer, int capacity, const wchar_t* text)
-{
-    const int used = lstrlenW(buffer);
-    const int add = lstrlenW(text);
-    if (used + add >= capacity)
-        return false;
-    CopyMemory(buffer + used, text, (add + 1) * sizeof(wchar_t));
-    return true;
-}
+using PathText::Append;
+using PathText::IsSeparator;
 
 bool SameText(const wchar_t* a, int lengthA, const wchar_t* b, int lengthB)
 {

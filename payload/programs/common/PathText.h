@@ -1,0 +1,36 @@
+#pragma once
+// Path text in fixed buffers, shared by the product's programs.
+#include <windows.h>
+
+namespace PathText {
+
+// "/" separates folders like "\".
+inline bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+// Index of the last separator in path, or -1.
+inline int LastSeparator(const wchar_t* path)
+{
+    int last = -1;
+    for (int i = 0; path[i]; ++i) {
+        if (IsSeparator(path[i]))
+            last = i;
+    }
+    return last;
+}
+
+// Appends text to the terminated text in buffer (capacity characters). False, buffer
+// unchanged, when the result would not fit.
+inline bool Append(wchar_t* buffer, int capacity, const wchar_t* text)
+{
+    const int used = lstrlenW(buffer);
+    const int add = lstrlenW(text);
+    if (used + add >= capacity)
+        return false;
+    CopyMemory(buffer + used, text, (add + 1) * sizeof(wchar_t));
+    return true;
+}
+
+} // namespace PathText
