@@ -8,6 +8,7 @@
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
 #include "archive/ResourceBuffer.h"
+#include "archive/SafeName.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
 
@@ -27,35 +28,6 @@ HRESULT Fail(const wchar_t* key)
 inline bool IsSeparator(wchar_t unit)
 {
     return unit == L'\\' || unit == L'/';
-}
-
-inline wchar_t Upper(wchar_t unit)
-{
-    return unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - 32) : unit;
-}
-
-// CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, also with an extension: such a
-// component opens a device instead of a file.
-bool IsDeviceName(const wchar_t* component, int length)
-{
-    int base = 0;
-    while (base < length && component[base] != L'.')
-        ++base;
-    while (base > 0 && component[base - 1] == L' ')
-        --base;
-    if (base < 3 || base > 7)
-        return false;
-    wchar_t upper[8];
-    for (int i = 0; i < base; ++i)
-        upper[i] = Upper(component[i]);
-    upper[base] = 0;
-    const wchar_t* fixed[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t* name : fixed) {
-        if (std::wcscmp(upper, name) == 0)
-            return true;
-    }
-    return base == 4 && (std::wcsncmp(upper, L"COM", 3) == 0 || std::wcsncmp(upper, L"LPT", 3) == 0) &&
-           upper[3] >= L'1' && upper[3] <= L'9';
 }
 
 } // namespace
@@ -453,31 +425,9 @@ HRESULT GetPackagedVersion(WString* version)
 
 bool IsSafeEntryName(const WString& name)
 {
-    const int length = name.Length();
-    const wchar_t* text = name.c_str();
-    // Covers absolute paths, UNC paths and "\\?\" forms alike.
-    if (length == 0 || IsSeparator(text[0]))
-        return false;
-    int start = 0;
-    for (int i = 0; i <= length; ++i) {
-        if (i < length && text[i] == L':')
-            return false;     // a drive or an alternate data stream
-        if (i < length && !IsSeparator(text[i]))
-            continue;
-        const int count = i - start;
-        if (count == 0)
-            return false;
-        // Windows drops trailing dots and spaces, so ". ." or "..." may mean "..".
-        bool dotsAndSpaces = true;
-        for (int k = start; k < i; ++k) {
-            if (text[k] != L'.' && text[k] != L' ')
-                dotsAndSpaces = false;
-        }
-        if (dotsAndSpaces || IsDeviceName(text + start, count))
-            return false;
-        start = i + 1;
-    }
-    return true;
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t is a UTF-16 unit on Windows");
+    return SafeName::Check(reinterpret_cast<const char16_t*>(name.c_str()), static_cast<size_t>(name.Length()),
+                           nullptr, nullptr) == SafeName::kSafe;
 }
 
 namespace {

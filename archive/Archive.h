@@ -92,7 +92,6 @@ HRESULT GetPackagedVersion(WString* version);
 // Extracts every file of the SETUP list resource listName below installFolder and writes
 // installFolder\Uninstall.
 HRESULT ExtractResourceArchive(const WString& installFolder, const WString& listName);
-// Whether an entry name stays below the install folder (relative, no ":", no empty component,
-// no component of dots and spaces alone such as "..", no device name; "/" and "\" both
-// separators).
+// Whether an entry name is one the setup extracts: the rule the packer applies too
+// (SafeName::Check), so that a name stays below the install folder and names the file it says.
 bool IsSafeEntryName(const WString& name);
