@@ -280,6 +280,25 @@ HRESULT Archive::WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed
     return S_OK;
 }
 
+HRESULT Archive::PrepareEntry(const Entry& entry, bool* streamed)
+{
+    *streamed = false;
+    if (mode_ != 1)
+        return Fail(L"Archive.NotOpen");
+    const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
+    if (entry.block != currentBlock_) {
+        ArchiveFormat::BlockHeader header;
+        if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entry.block, &header) ||
+            !ArchiveFormat::RecordFitsBlock(record, header.contentSize))
+            return Fail(L"Archive.InvalidData");
+        if (header.contentSize > kStreamWindow) {
+            *streamed = true;
+            return S_OK;
+        }
+    }
+    return LoadBlock(record);
+}
+
 // Inflates the next count bytes of the open stream into the window. Returns count, or -1 when
 // the stream fails or ends before them (the stream is then closed).
 int Archive::InflateWindow(int count)
@@ -476,6 +495,77 @@ WString EntryName(const WString& line)
     return line.Mid(start, line.Length() - start);
 }
 
+// Files of a large block written under temporary names beside their targets: the block's
+// check comes only at its stream's end, and an existing file is replaced only by checked bytes.
+class PendingFiles {
+public:
+    PendingFiles() : made_(0) {}
+    ~PendingFiles() { Discard(); }
+
+    // Opens a new temporary file in the target's folder. A failure is recorded as the
+    // target's, since that is the file the user knows.
+    HRESULT OpenTemporary(FileBuffer& file, const WString& folder, const WString& target, WString* path)
+    {
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            wchar_t suffix[40];
+            wsprintfW(suffix, L"\\~kz%lx-%x.tmp", GetCurrentProcessId(), ++made_);
+            *path = folder + suffix;
+            bool exists = false;
+            if (file.OpenNew(*path, target, &exists) == S_OK)
+                return S_OK;
+            if (!exists)
+                return E_FAIL;
+        }
+        PlatformError::SetSystemError(ERROR_FILE_EXISTS);
+        PlatformError::AddContext(nullptr, L"CreateFile.Write", target);
+        return E_FAIL;
+    }
+    void Add(const WString& temporary, const WString& target, const WString& name)
+    {
+        temporaries_.Append(temporary);
+        targets_.Append(target);
+        names_.Append(name);
+    }
+    // The block's check has passed: each temporary file replaces its target, in list order.
+    HRESULT Commit()
+    {
+        HRESULT result = S_OK;
+        int i = 0;
+        for (; i < temporaries_.Count() && result == S_OK; ++i) {
+            if (!MoveFileExW(temporaries_.At(i).c_str(), targets_.At(i).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                PlatformError::SetSystemError();
+                PlatformError::AddContext(nullptr, L"CreateFile.Write", targets_.At(i));
+                PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", names_.At(i));
+                DeleteFileW(temporaries_.At(i).c_str());
+                result = E_FAIL;
+            }
+        }
+        for (; i < temporaries_.Count(); ++i)
+            DeleteFileW(temporaries_.At(i).c_str());
+        Clear();
+        return result;
+    }
+    // The check failed, or the extraction stopped before it: no unchecked byte replaces a file.
+    void Discard()
+    {
+        for (int i = 0; i < temporaries_.Count(); ++i)
+            DeleteFileW(temporaries_.At(i).c_str());
+        Clear();
+    }
+
+private:
+    void Clear()
+    {
+        temporaries_.Clear();
+        targets_.Clear();
+        names_.Clear();
+    }
+    WStringArray temporaries_;
+    WStringArray targets_;
+    WStringArray names_;
+    unsigned int made_;
+};
+
 // What the extraction carries from one file to the next.
 struct ExtractState {
     // The folder made sure of for the previous file: a list runs folder by folder, so most
@@ -484,15 +574,17 @@ struct ExtractState {
     // The last file written from the large block whose stream is still open: that stream's
     // check vouches for it, so a check that fails later names it.
     WString streamedName;
+    PendingFiles pending;
 };
 
 // Runs the open stream of a large block to its check. A failure names the last file written
 // from that block, not the one about to be written.
-HRESULT FinishOpenStream(Archive& archive, const ExtractState& state)
+HRESULT FinishOpenStream(Archive& archive, ExtractState* state)
 {
     if (archive.FinishStream() == S_OK)
-        return S_OK;
-    PlatformError::AddContext(nullptr, L"archive.Get", state.streamedName);
+        return state->pending.Commit();
+    state->pending.Discard();
+    PlatformError::AddContext(nullptr, L"archive.Get", state->streamedName);
     return E_FAIL;
 }
 
@@ -506,20 +598,28 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
     }
     // Leaving a large block: its check decides before the next file is touched.
     const int openBlock = archive.OpenStreamBlock();
-    if (openBlock >= 0 && openBlock != entry.block && FinishOpenStream(archive, *state) != S_OK)
+    if (openBlock >= 0 && openBlock != entry.block && FinishOpenStream(archive, state) != S_OK)
         return E_FAIL;
+    // A small block is inflated and checked before its target is touched.
+    bool streamed = false;
+    if (archive.PrepareEntry(entry, &streamed) != S_OK) {
+        PlatformError::AddContext(nullptr, L"archive.Get", name);
+        return E_FAIL;
+    }
     const WString target = installFolder + L"\\" + name;
     int folderEnd = target.Length() - 1;
     while (folderEnd >= 0 && !IsSeparator(target[folderEnd]))
         --folderEnd;
-    if (folderEnd > 0) {
-        const WString folder = target.Mid(0, folderEnd);
-        if (folder != state->madeFolder) {
-            CreateDirectoryPath(folder);
-            state->madeFolder = folder;
-        }
+    const WString folder = target.Mid(0, folderEnd);
+    if (folderEnd > 0 && folder != state->madeFolder) {
+        CreateDirectoryPath(folder);
+        state->madeFolder = folder;
     }
-    if (file.OpenWrite(target) != S_OK) {
+    // A large block's entry goes to a temporary file until the block's check has passed.
+    WString written = target;
+    const HRESULT opened = streamed ? state->pending.OpenTemporary(file, folder, target, &written)
+                                    : file.OpenWrite(target);
+    if (opened != S_OK) {
         PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
         return E_FAIL;
     }
@@ -530,18 +630,26 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
         file.Close();
         if (fileFailed) {
             PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
+            if (streamed)
+                DeleteFileW(written.c_str());
         } else {
             // The block did not inflate: no part-written file stays behind as if extracted.
             // Its removal is best effort; the error already recorded is the one to show.
-            DeleteFileW(target.c_str());
+            DeleteFileW(written.c_str());
             PlatformError::AddContext(nullptr, L"archive.Get", name);
         }
         return E_FAIL;
     }
     file.Close();
-    if (archive.OpenStreamBlock() == entry.block)
+    if (!streamed)
+        return S_OK;
+    state->pending.Add(written, target, name);
+    if (archive.OpenStreamBlock() == entry.block) {
         state->streamedName = name;
-    return S_OK;
+        return S_OK;
+    }
+    // The block's last entry: its stream has ended and passed its check.
+    return state->pending.Commit();
 }
 
 } // namespace
@@ -584,7 +692,7 @@ HRESULT ExtractResourceArchive(const WString& installFolder, const WString& list
             return E_FAIL;
     }
     // A large block whose last entry is not in the list is still open: its check decides too.
-    if (FinishOpenStream(archive, state) != S_OK)
+    if (FinishOpenStream(archive, &state) != S_OK)
         return E_FAIL;
 
     const WString uninstallPath = installFolder + L"\\Uninstall";

@@ -32,6 +32,10 @@ public:
     // block, so writing a block's entries in order inflates it once. *outFailed tells a failure
     // of out (its own error recorded) from one of the archive.
     HRESULT WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed);
+    // Before anything is written for an entry: a small block is inflated and checked into the
+    // block cache now (its failure recorded), so a bad block is known before the target is
+    // touched. *streamed tells a large block, whose check comes only at its stream's end.
+    HRESULT PrepareEntry(const Entry& entry, bool* streamed);
     // Inflates the rest of a block left open by WriteEntry, so every byte written from it has
     // passed the stream's check; "Archive.InvalidData" when it does not. WriteEntry does the
     // same before it opens another stream; an entry of a small block leaves the stream open.

@@ -1,6 +1,8 @@
 // ExtractResourceArchive over this executable's own resources.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveFormat.h"
@@ -345,53 +347,103 @@ TEST(ExtractResourceArchive, LargeBlocksAreWrittenThroughTheWindowByteForByte)
     EXPECT_EQ(UninstallBytes(ListNames(ResourceBytes(L"STREAM", L"SETUP"))), uninstall);
 }
 
-TEST(ExtractResourceArchive, DamagedLargeBlockFailsAndLeavesNoPartFile)
+// Names of the files in a folder tree, relative to it.
+static std::vector<std::wstring> FilesBelow(const std::wstring& root, const std::wstring& relative = L"")
 {
-    const Placement movie = Place(L"stream\\movie.dat");
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::wstring& below : FilesBelow(root, relative + name + L"\\"))
+                names.push_back(below);
+        } else {
+            names.push_back(relative + name);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+// Installing over an earlier installation from a damaged archive: a block that fails its check
+// never replaces an existing file, small blocks (checked before the target is touched) and
+// large ones (written beside the target, put in place once the check has passed) alike.
+TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
+{
+    const Placement before = Place(L"stream\\before.bin"), movie = Place(L"stream\\movie.dat");
+    ASSERT_GE(before.block, 0);
     ASSERT_GE(movie.block, 0);
-    const size_t stream = static_cast<size_t>(movie.header.offset) + ArchiveFormat::kBlockHeaderSize;
-    const size_t streamEnd = stream + static_cast<size_t>(movie.header.compressedSize);
+    auto streamEnd = [](const Placement& p) {
+        return static_cast<size_t>(p.header.offset) + ArchiveFormat::kBlockHeaderSize +
+               static_cast<size_t>(p.header.compressedSize);
+    };
+    const std::vector<std::wstring> stream = {L"before.bin", L"lead.txt", L"empty.dat", L"noise.bin",
+                                              L"movie.dat", L"after.txt", L"tail.bin"};
+    const std::vector<std::wstring> largeBlock = {L"lead.txt", L"empty.dat", L"noise.bin", L"movie.dat"};
     struct Case {
         const char* what;
+        const wchar_t* list;
         size_t offset;
+        const wchar_t* named;
+        std::vector<std::wstring> replaced;   // files written before the failure
     };
-    // Both show only at the stream's end, inside the block's last entry: MBs after its start.
-    const Case cases[] = {{"Adler-32 of the block", streamEnd - 1}, {"deflate data near the end", streamEnd - 300}};
+    // The large block's faults show only at its stream's end, MBs after its start.
+    const Case cases[] = {
+        {"small block's Adler-32", L"Stream", streamEnd(before) - 1, L"stream\\before.bin", {}},
+        {"small block's deflate data", L"Stream", streamEnd(before) - 300, L"stream\\before.bin", {}},
+        {"large block's Adler-32", L"Stream", streamEnd(movie) - 1, L"stream\\movie.dat", {L"before.bin"}},
+        {"large block's deflate data", L"Stream", streamEnd(movie) - 300, L"stream\\movie.dat", {L"before.bin"}},
+        // The check runs when the extraction leaves the block and names the file that came
+        // from it, not the next one.
+        {"large block, only its first entry listed", L"StreamHead", streamEnd(movie) - 1, L"stream\\lead.txt", {}},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder folder;
+        ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
+        for (const std::wstring& name : stream)
+            ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier " + std::string(name.begin(), name.end())));
         {
             DamagedResource damage(c.offset);
             ASSERT_TRUE(damage.Ok());
-            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), c.list));
         }
         EXPECT_EQ(L"Archive.InvalidData", W(PlatformError::GetErrorText()));
-        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [stream\\movie.dat] from the install archive"}), Context());
-        // The file being written when the block failed is gone; the ones before stay, the ones
-        // after were not written, and there is no uninstall data.
-        EXPECT_FALSE(FileExists(folder / L"stream\\movie.dat"));
-        ExpectSameAsPayload(folder.Path(), L"stream\\before.bin", L"src\\stream\\before.bin");
-        ExpectSameAsPayload(folder.Path(), L"stream\\lead.txt", L"src\\stream\\lead.txt");
-        EXPECT_TRUE(FileExists(folder / L"stream\\empty.dat"));
-        EXPECT_TRUE(FileExists(folder / L"stream\\noise.bin"));
-        EXPECT_FALSE(FileExists(folder / L"stream\\after.txt"));
-        EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [" + std::wstring(c.named) + L"] from the install archive"}),
+                  Context());
+        for (const std::wstring& name : stream) {
+            if (std::find(c.replaced.begin(), c.replaced.end(), name) != c.replaced.end()) {
+                ExpectSameAsPayload(folder.Path(), L"stream\\" + name, L"src\\stream\\" + name);
+                continue;
+            }
+            std::string bytes;
+            ASSERT_TRUE(ReadFileBytes(folder / (L"stream\\" + name), &bytes));
+            EXPECT_EQ("earlier " + std::string(name.begin(), name.end()), bytes);
+        }
+        // Nothing else: no temporary or part-written file, no uninstall data.
+        std::vector<std::wstring> left = FilesBelow(folder.Path());
+        std::sort(left.begin(), left.end());
+        std::vector<std::wstring> expected;
+        for (const std::wstring& name : stream)
+            expected.push_back(L"stream\\" + name);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(expected, left);
     }
     {
-        SCOPED_TRACE("only the large block's first entry listed");
+        SCOPED_TRACE("into an empty folder");
         TempFolder folder;
         {
-            DamagedResource damage(streamEnd - 1);
+            DamagedResource damage(streamEnd(movie) - 1);
             ASSERT_TRUE(damage.Ok());
-            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
         }
-        // The check runs when the extraction leaves the block, and names the file that came
-        // from it, not the next one, which is not touched.
-        EXPECT_EQ(L"Archive.InvalidData", W(PlatformError::GetErrorText()));
-        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [stream\\lead.txt] from the install archive"}), Context());
-        EXPECT_TRUE(FileExists(folder / L"stream\\lead.txt"));
-        EXPECT_FALSE(FileExists(folder / L"stream\\after.txt"));
-        EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+        // Only what came from checked blocks is there.
+        EXPECT_EQ((std::vector<std::wstring>{L"stream\\before.bin"}), FilesBelow(folder.Path()));
     }
     // The archive is whole again.
     TempFolder folder;
