@@ -7,6 +7,7 @@
 #include "archive/ArchiveFormat.h"
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
+#include "archive/InflatePipeline.h"
 #include "archive/ResourceBuffer.h"
 #include "archive/SafeName.h"
 #include "foundation/PlatformError.h"
@@ -577,6 +578,20 @@ struct ExtractState {
     PendingFiles pending;
 };
 
+// Makes sure the folder of a target exists and returns it.
+WString MakeFolder(const WString& target, ExtractState* state)
+{
+    int folderEnd = target.Length() - 1;
+    while (folderEnd >= 0 && !IsSeparator(target[folderEnd]))
+        --folderEnd;
+    const WString folder = target.Mid(0, folderEnd);
+    if (folderEnd > 0 && folder != state->madeFolder) {
+        CreateDirectoryPath(folder);
+        state->madeFolder = folder;
+    }
+    return folder;
+}
+
 // Runs the open stream of a large block to its check. A failure names the last file written
 // from that block, not the one about to be written.
 HRESULT FinishOpenStream(Archive& archive, ExtractState* state)
@@ -588,6 +603,151 @@ HRESULT FinishOpenStream(Archive& archive, ExtractState* state)
     return E_FAIL;
 }
 
+HRESULT FailPiece(InflatePipeline::Status status, const WString& name)
+{
+    Fail(status == InflatePipeline::kOutOfMemory ? L"OutOfMemory" : L"Archive.InvalidData");
+    PlatformError::AddContext(nullptr, L"archive.Get", name);
+    return E_FAIL;
+}
+
+// The worker's side of the pipeline: the files in list order, each from the pieces the helper
+// inflated for it, with every failure recorded here as the serial extraction records it.
+class PipelineWriter {
+public:
+    PipelineWriter(InflatePipeline& pipeline, const InflatePipeline::Entry* entries, const WStringArray& names,
+                   const WString& installFolder, FileBuffer& file, ExtractState* state)
+        : pipeline_(pipeline), entries_(entries), names_(names), installFolder_(installFolder), file_(file),
+          state_(state), held_(nullptr)
+    {
+    }
+
+    HRESULT Write(int index)
+    {
+        const InflatePipeline::Entry& entry = entries_[index];
+        const WString& name = names_.At(index);
+        // Entries of one small block share its piece.
+        const InflatePipeline::Piece* piece = held_;
+        if (piece == nullptr || piece->kind != InflatePipeline::kBlock || piece->block != entry.block) {
+            if (NextData(&piece) != S_OK)
+                return E_FAIL;
+        }
+        if (piece->status != InflatePipeline::kOk || piece->kind == InflatePipeline::kEnd)
+            return FailPiece(piece->status == InflatePipeline::kOk ? InflatePipeline::kInvalidData : piece->status, name);
+        const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
+        if (piece->kind == InflatePipeline::kBlock && !ArchiveFormat::RecordFitsBlock(record, piece->contentSize))
+            return FailPiece(InflatePipeline::kInvalidData, name);
+        const WString target = installFolder_ + L"\\" + name;
+        const WString folder = MakeFolder(target, state_);
+        return piece->kind == InflatePipeline::kBlock ? WriteSmall(*piece, entry, target, name)
+                                                      : WriteStreamed(piece, entry, folder, target, name);
+    }
+
+    // After the last entry: the checks still to come, up to the helper's end.
+    HRESULT Finish()
+    {
+        const InflatePipeline::Piece* piece = nullptr;
+        if (NextData(&piece) != S_OK)
+            return E_FAIL;
+        return piece->kind == InflatePipeline::kEnd && piece->status == InflatePipeline::kOk
+                   ? S_OK
+                   : FailPiece(InflatePipeline::kInvalidData, names_.At(names_.Count() - 1));
+    }
+
+private:
+    // Takes the next piece that carries data, handling the checks of large blocks on the way.
+    HRESULT NextData(const InflatePipeline::Piece** next)
+    {
+        if (held_ != nullptr) {
+            pipeline_.Release();
+            held_ = nullptr;
+        }
+        for (;;) {
+            const InflatePipeline::Piece& piece = pipeline_.Take();
+            held_ = &piece;
+            if (piece.kind != InflatePipeline::kCheck) {
+                *next = &piece;
+                return S_OK;
+            }
+            // The block's check decides before the next file is touched.
+            HRESULT result = S_OK;
+            if (piece.status == InflatePipeline::kOk) {
+                result = state_->pending.Commit();
+            } else {
+                state_->pending.Discard();
+                result = FailPiece(piece.status, names_.At(piece.entry));
+            }
+            pipeline_.Release();
+            held_ = nullptr;
+            if (result != S_OK)
+                return result;
+        }
+    }
+
+    HRESULT WriteSmall(const InflatePipeline::Piece& piece, const InflatePipeline::Entry& entry,
+                       const WString& target, const WString& name)
+    {
+        if (file_.OpenWrite(target) != S_OK) {
+            PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
+            return E_FAIL;
+        }
+        const HRESULT written = file_.WriteBuffer(piece.data + entry.offset + ArchiveFormat::kStoredPrefixSize,
+                                                  entry.storedLength - ArchiveFormat::kStoredPrefixSize);
+        file_.Close();
+        if (written != S_OK) {
+            PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
+            return E_FAIL;
+        }
+        return S_OK;
+    }
+
+    // A large block's entry goes to a temporary file until the block's check has passed.
+    HRESULT WriteStreamed(const InflatePipeline::Piece* piece, const InflatePipeline::Entry& entry,
+                          const WString& folder, const WString& target, const WString& name)
+    {
+        WString temporary;
+        if (state_->pending.OpenTemporary(file_, folder, target, &temporary) != S_OK) {
+            PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
+            return E_FAIL;
+        }
+        const long long end = static_cast<long long>(entry.offset) + entry.storedLength;
+        HRESULT result = S_OK;
+        for (;;) {
+            if (piece->status != InflatePipeline::kOk) {
+                result = FailPiece(piece->status, name);
+                break;
+            }
+            if (piece->wanted &&
+                file_.WriteBuffer(piece->data, static_cast<int>(piece->to - piece->from)) != S_OK) {
+                PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
+                result = E_FAIL;
+                break;
+            }
+            if (piece->wanted && piece->to == end)
+                break;
+            pipeline_.Release();
+            piece = &pipeline_.Take();
+            held_ = piece;
+        }
+        file_.Close();
+        if (result != S_OK) {
+            // Best effort: the error already recorded is the one to show.
+            DeleteFileW(temporary.c_str());
+            return result;
+        }
+        state_->pending.Add(temporary, target, name);
+        return S_OK;
+    }
+
+    InflatePipeline& pipeline_;
+    const InflatePipeline::Entry* entries_;
+    const WStringArray& names_;
+    const WString& installFolder_;
+    FileBuffer& file_;
+    ExtractState* state_;
+    const InflatePipeline::Piece* held_;    // taken and not yet released
+};
+
+// The serial extraction of one entry, for when no helper thread can be had.
 HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name,
                      ExtractState* state)
 {
@@ -607,14 +767,7 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
         return E_FAIL;
     }
     const WString target = installFolder + L"\\" + name;
-    int folderEnd = target.Length() - 1;
-    while (folderEnd >= 0 && !IsSeparator(target[folderEnd]))
-        --folderEnd;
-    const WString folder = target.Mid(0, folderEnd);
-    if (folderEnd > 0 && folder != state->madeFolder) {
-        CreateDirectoryPath(folder);
-        state->madeFolder = folder;
-    }
+    const WString folder = MakeFolder(target, state);
     // A large block's entry goes to a temporary file until the block's check has passed.
     WString written = target;
     const HRESULT opened = streamed ? state->pending.OpenTemporary(file, folder, target, &written)
@@ -652,6 +805,63 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
     return state->pending.Commit();
 }
 
+// Every entry's place, in list order, up to the first name the archive does not have (which
+// fails again, and is recorded, when its turn comes).
+int PlanEntries(Archive& archive, const WStringArray& names, InflatePipeline::Entry* plan)
+{
+    int planned = 0;
+    Archive::Entry entry;
+    while (planned < names.Count() && archive.Find(names.At(planned), &entry) == S_OK) {
+        plan[planned].block = entry.block;
+        plan[planned].offset = entry.offset;
+        plan[planned].storedLength = entry.storedLength;
+        ++planned;
+    }
+    return planned;
+}
+
+HRESULT ExtractFiles(Archive& archive, const ResourceBuffer& resource, const WString& installFolder,
+                     const WStringArray& names, FileBuffer& file, ExtractState* state)
+{
+    ArchiveFormat::Trailer trailer;
+    InflatePipeline::Entry* plan = new (std::nothrow) InflatePipeline::Entry[static_cast<size_t>(names.Count()) + 1];
+    InflatePipeline pipeline;
+    int planned = 0;
+    bool started = false;
+    if (plan != nullptr && ArchiveFormat::DecodeTrailer(resource.Data(), resource.Remaining(), &trailer)) {
+        planned = PlanEntries(archive, names, plan);
+        started = pipeline.Start(resource.Data(), trailer.streamOffset - 8, plan, planned);
+    }
+    HRESULT result = S_OK;
+    if (started) {
+        PipelineWriter writer(pipeline, plan, names, installFolder, file, state);
+        for (int i = 0; i < planned && result == S_OK; ++i)
+            result = writer.Write(i);
+        if (result == S_OK && planned < names.Count()) {
+            Archive::Entry entry;
+            archive.Find(names.At(planned), &entry);
+            PlatformError::AddContext(nullptr, L"archive.Get", names.At(planned));
+            result = E_FAIL;
+        }
+        if (result == S_OK)
+            result = writer.Finish();
+    } else {
+        // No helper thread: the same work, inflating and writing in turn.
+        for (int i = 0; i < names.Count() && result == S_OK; ++i)
+            result = ExtractEntry(archive, file, installFolder, names.At(i), state);
+        // A large block whose last entry is not in the list is still open: its check decides too.
+        if (result == S_OK)
+            result = FinishOpenStream(archive, state);
+    }
+    // Joined before anything else happens, on every path.
+    pipeline.Stop();
+    file.Close();
+    if (result != S_OK)
+        state->pending.Discard();
+    delete[] plan;
+    return result;
+}
+
 } // namespace
 
 HRESULT ExtractResourceArchive(const WString& installFolder, const WString& listName)
@@ -687,12 +897,7 @@ HRESULT ExtractResourceArchive(const WString& installFolder, const WString& list
 
     FileBuffer file;
     ExtractState state;
-    for (int i = 0; i < names.Count(); ++i) {
-        if (ExtractEntry(archive, file, installFolder, names.At(i), &state) != S_OK)
-            return E_FAIL;
-    }
-    // A large block whose last entry is not in the list is still open: its check decides too.
-    if (FinishOpenStream(archive, &state) != S_OK)
+    if (ExtractFiles(archive, archiveResource, installFolder, names, file, &state) != S_OK)
         return E_FAIL;
 
     const WString uninstallPath = installFolder + L"\\Uninstall";

@@ -1,0 +1,87 @@
+#pragma once
+#include "foundation/Platform.h"
+
+struct z_stream_s;
+
+// Inflates the blocks of an extraction on a helper thread, one step ahead of the worker that
+// writes the files: while the worker writes the files of one block, the helper inflates the
+// next block (or the next window of a large block) into a bounded set of buffers. The helper
+// never records an error: each piece carries a status that the worker records when it comes
+// to it, so the first failure is reported as the serial extraction would report it.
+class InflatePipeline {
+public:
+    // One entry of the list, as Archive::Find reports it.
+    struct Entry {
+        int block;
+        int offset;
+        int storedLength;
+    };
+    enum Status { kOk, kInvalidData, kOutOfMemory };
+    enum Kind {
+        kBlock,     // a small block's whole content, for `entry` and the entries after it in that block
+        kWindow,    // [from, to) of a large block's content while `entry` is written; `wanted` when
+                    // those are the entry's bytes rather than a gap before it
+        kCheck,     // a large block's stream was run to its end: status tells whether it passed
+        kEnd,       // nothing follows
+    };
+    struct Piece {
+        Kind kind;
+        Status status;
+        int entry;          // index of the entry the piece serves (kCheck: the entry a failure names)
+        int block;
+        int contentSize;    // of the block
+        long long from;
+        long long to;
+        bool wanted;
+        unsigned char* data;    // content from offset `from` (kBlock: from 0)
+    };
+    static const int kSlots = 4;
+    static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow
+
+    InflatePipeline();
+    // Stops and joins the helper if it still runs.
+    ~InflatePipeline();
+
+    // Starts the helper on the entries (the array stays the caller's until Stop). False when
+    // the buffers or the thread cannot be had; nothing is recorded then (the caller extracts
+    // without a helper).
+    bool Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count);
+    // Next piece in order; waits for it. The piece stays the caller's until Release.
+    const Piece& Take();
+    void Release();
+    // Makes the helper stop at its next step and waits for it to end.
+    void Stop();
+
+private:
+    InflatePipeline(const InflatePipeline&) = delete;
+    InflatePipeline& operator=(const InflatePipeline&) = delete;
+
+    static DWORD WINAPI HelperProc(void* self);
+    void Run();
+    // Helper side: a free slot to fill, null when stopped; Publish hands it to the worker.
+    Piece* BeginPiece(Kind kind, int entry);
+    void Publish();
+    bool FinishStream(int namedEntry);
+    bool EmitWindows(int entry, long long to, bool wanted);
+    void CloseStream();
+
+    const unsigned char* source_;
+    long long dataEnd_;
+    const Entry* entries_;
+    int count_;
+    HANDLE thread_;
+    CRITICAL_SECTION lock_;
+    CONDITION_VARIABLE changed_;
+    bool stop_;
+    bool finished_;     // the helper has returned
+    Piece slots_[kSlots];
+    unsigned char* buffers_;
+    int head_;      // first piece not yet released
+    int filled_;    // pieces published and not released
+    // Helper-only state of the large block being streamed.
+    z_stream_s* stream_;
+    int streamBlock_;
+    int streamContent_;
+    long long produced_;
+    bool ended_;
+};
