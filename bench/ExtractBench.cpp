@@ -426,6 +426,9 @@ int Measure(const WString& folder, bool limitFirst)
         PrintValue("write_s", write);
         PrintValue("limit_s", inflate + write);
         PrintValue("ratio", extract / (inflate + write));
+        // Two cores: inflating and writing at once can at best halve the serial limit.
+        PrintValue("bound_s", (inflate + write) / 2);
+        PrintValue("ratio_bound", extract / ((inflate + write) / 2));
         PrintCount("verified", static_cast<unsigned long long>(CountVerified(payload, content, extractFolder)));
         result = 0;
     }

@@ -1,5 +1,6 @@
 // Entry point of setup.exe. The command line is ignored: every start shows the same wizard.
 #include "foundation/KZ_EventListener.h"
+#include "foundation/MessageCatalog.h"
 #include "foundation/ProductDefinition.h"
 #include "setup/KZOrlixPlayerSetupWindow.h"
 #include "ui/KZ_UIPopup.h"
@@ -16,6 +17,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Loaded inside the common-controls context, so its class is created like our controls.
     KZ_UIWindow::LoadWindowLibrary(L"Riched32.dll");
     KZ_EventListener::SetMainThread();
+    // Ended by the wizard once its first page is built.
+    MessageCatalog::BeginStartupCache();
 
     KZOrlixPlayerSetupWindow* window = new (std::nothrow)
         KZOrlixPlayerSetupWindow(L"##SetupWindow##", L"resources\\KZOrlixLicense.rtf");

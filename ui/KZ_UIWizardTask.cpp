@@ -1,6 +1,7 @@
 #include "ui/KZ_UIWizardTask.h"
 
 #include "foundation/AsyncTask.h"
+#include "foundation/MessageCatalog.h"
 #include "foundation/PlatformError.h"
 #include "ui/KZ_UIButton.h"
 #include "ui/KZ_UIPanel.h"
@@ -164,6 +165,8 @@ void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)
     BuildEndPage();
     ShowPage(welcomePage_);
     CenterOnDesktop(500, 400);
+    // The start-up's catalog texts are no longer kept (begun by the program's entry point).
+    MessageCatalog::EndStartupCache();
     Subscribe("Finish", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("OnClose", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("PageChanged", this, &KZ_UIWizardTask::OnPageChangedEvent);
