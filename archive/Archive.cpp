@@ -496,22 +496,30 @@ WString EntryName(const WString& line)
     return line.Mid(start, line.Length() - start);
 }
 
-// Files of a large block written under temporary names beside their targets: the block's
-// check comes only at its stream's end, and an existing file is replaced only by checked bytes.
+// Files of a large block, whose check comes only at its stream's end: an existing file is
+// replaced only by checked bytes. A target that does not exist yet is written in place (there
+// is nothing to lose, and no rename to pay) and removed if the check fails; an existing one
+// gets a temporary file beside it, moved over it once the check has passed.
 class PendingFiles {
 public:
     PendingFiles() : made_(0) {}
     ~PendingFiles() { Discard(); }
 
-    // Opens a new temporary file in the target's folder. A failure is recorded as the
+    // Opens the file to write the target's bytes to: *path is the target itself when it did
+    // not exist, else a new temporary file in its folder. A failure is recorded as the
     // target's, since that is the file the user knows.
-    HRESULT OpenTemporary(FileBuffer& file, const WString& folder, const WString& target, WString* path)
+    HRESULT OpenWrite(FileBuffer& file, const WString& folder, const WString& target, WString* path)
     {
+        bool exists = false;
+        *path = target;
+        if (file.OpenNew(target, target, &exists) == S_OK)
+            return S_OK;
+        if (!exists)
+            return E_FAIL;
         for (int attempt = 0; attempt < 1000; ++attempt) {
             wchar_t suffix[40];
             wsprintfW(suffix, L"\\~kz%lx-%x.tmp", GetCurrentProcessId(), ++made_);
             *path = folder + suffix;
-            bool exists = false;
             if (file.OpenNew(*path, target, &exists) == S_OK)
                 return S_OK;
             if (!exists)
@@ -533,6 +541,8 @@ public:
         HRESULT result = S_OK;
         int i = 0;
         for (; i < temporaries_.Count() && result == S_OK; ++i) {
+            if (temporaries_.At(i) == targets_.At(i))
+                continue;   // written in place
             if (!MoveFileExW(temporaries_.At(i).c_str(), targets_.At(i).c_str(), MOVEFILE_REPLACE_EXISTING)) {
                 PlatformError::SetSystemError();
                 PlatformError::AddContext(nullptr, L"CreateFile.Write", targets_.At(i));
@@ -705,7 +715,7 @@ private:
                           const WString& folder, const WString& target, const WString& name)
     {
         WString temporary;
-        if (state_->pending.OpenTemporary(file_, folder, target, &temporary) != S_OK) {
+        if (state_->pending.OpenWrite(file_, folder, target, &temporary) != S_OK) {
             PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
             return E_FAIL;
         }
@@ -770,7 +780,7 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
     const WString folder = MakeFolder(target, state);
     // A large block's entry goes to a temporary file until the block's check has passed.
     WString written = target;
-    const HRESULT opened = streamed ? state->pending.OpenTemporary(file, folder, target, &written)
+    const HRESULT opened = streamed ? state->pending.OpenWrite(file, folder, target, &written)
                                     : file.OpenWrite(target);
     if (opened != S_OK) {
         PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);

@@ -445,8 +445,19 @@ TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
         // Only what came from checked blocks is there.
         EXPECT_EQ((std::vector<std::wstring>{L"stream\\before.bin"}), FilesBelow(folder.Path()));
     }
-    // The archive is whole again.
+    // The archive whole again: every earlier file is replaced, and nothing else is left.
     TempFolder folder;
-    EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
-    ExpectSameAsPayload(folder.Path(), L"stream\\after.txt", L"src\\stream\\after.txt");
+    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
+    for (const std::wstring& name : largeBlock)
+        ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier"));
+    EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+    std::vector<std::wstring> expected = {L"Uninstall"};
+    for (const std::wstring& name : stream) {
+        ExpectSameAsPayload(folder.Path(), L"stream\\" + name, L"src\\stream\\" + name);
+        expected.push_back(L"stream\\" + name);
+    }
+    std::vector<std::wstring> left = FilesBelow(folder.Path());
+    std::sort(left.begin(), left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, left);
 }
