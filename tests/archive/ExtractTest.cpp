@@ -9,6 +9,8 @@
 #include "archive/ResourceBuffer.h"
 #include "foundation/PlatformError.h"
 
+#include <tlhelp32.h>
+
 using namespace ArchiveTest;
 
 namespace {
@@ -56,6 +58,23 @@ void ExpectSameAsPayload(const std::wstring& install, const std::wstring& name, 
     ASSERT_TRUE(ReadFileBytes(install + L"\\" + name, &written)) << std::string(name.begin(), name.end());
     EXPECT_EQ(expected.size(), written.size());
     EXPECT_TRUE(expected == written) << std::string(name.begin(), name.end());
+}
+
+// Threads of this process: the extraction's helper thread must be gone when it returns.
+int ThreadsOfThisProcess()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    int count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
 }
 
 // Where an entry of this executable's install archive lies.
@@ -205,7 +224,9 @@ TEST(ExtractResourceArchive, MissingListFails)
 TEST(ExtractResourceArchive, MissingEntryStopsPartWay)
 {
     TempFolder folder;
+    const int threads = ThreadsOfThisProcess();
     EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Missing"));
+    EXPECT_EQ(threads, ThreadsOfThisProcess());
     EXPECT_EQ(L"Archive.NotFound", W(PlatformError::GetErrorText()));
     EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [no\\such\\entry.txt] from the install archive"}), Context());
     // Files before the failure stay, the ones after are not written, no uninstall data.
@@ -411,7 +432,10 @@ TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
         {
             DamagedResource damage(c.offset);
             ASSERT_TRUE(damage.Ok());
+            const int threads = ThreadsOfThisProcess();
             EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), c.list));
+            // The helper that inflated ahead is joined on the way out.
+            EXPECT_EQ(threads, ThreadsOfThisProcess());
         }
         EXPECT_EQ(L"Archive.InvalidData", W(PlatformError::GetErrorText()));
         EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [" + std::wstring(c.named) + L"] from the install archive"}),
