@@ -613,6 +613,9 @@ HRESULT FinishOpenStream(Archive& archive, ExtractState* state)
     return E_FAIL;
 }
 
+// The pipeline takes a block as small exactly when the serial extraction does.
+static_assert(InflatePipeline::kPieceSize == Archive::kStreamWindow, "one size for small blocks and windows");
+
 HRESULT FailPiece(InflatePipeline::Status status, const WString& name)
 {
     Fail(status == InflatePipeline::kOutOfMemory ? L"OutOfMemory" : L"Archive.InvalidData");

@@ -36,7 +36,7 @@ public:
         unsigned char* data;    // content from offset `from` (kBlock: from 0)
     };
     static const int kSlots = 4;
-    static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow
+    static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow: largest small block, window size
 
     InflatePipeline();
     // Stops and joins the helper if it still runs.
