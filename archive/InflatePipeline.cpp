@@ -53,8 +53,12 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
 const InflatePipeline::Piece& InflatePipeline::Take()
 {
     EnterCriticalSection(&lock_);
-    while (filled_ == 0 && !finished_)
-        SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    // Once it has to wait, the worker waits for two pieces (or the helper's end): every wait
+    // costs a wake-up of each thread, and on a busy machine each wake-up waits for a core.
+    if (filled_ == 0) {
+        while (filled_ < kBatch && !finished_)
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    }
     if (filled_ == 0) {
         // The helper ended without a piece for this: never the case when it ran its course,
         // but the worker must not wait for ever. Served as a failure of the archive.
@@ -108,8 +112,11 @@ DWORD WINAPI InflatePipeline::HelperProc(void* self)
 InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
 {
     EnterCriticalSection(&lock_);
-    while (!stop_ && filled_ == kSlots)
-        SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    // Likewise the helper, once the buffers are full, waits until half of them are free.
+    if (filled_ == kSlots) {
+        while (!stop_ && filled_ > kSlots - kBatch)
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    }
     Piece* piece = nullptr;
     if (!stop_) {
         const int slot = (head_ + filled_) % kSlots;

@@ -36,6 +36,7 @@ public:
         unsigned char* data;    // content from offset `from` (kBlock: from 0)
     };
     static const int kSlots = 4;
+    static const int kBatch = 2;        // pieces a waiting thread waits for at once
     static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow: largest small block, window size
 
     InflatePipeline();
