@@ -440,6 +440,11 @@ HRESULT GetPackagedVersion(WString* version)
     }
     if (kept > 0)
         *version = FromMultiByte(text, kept, CP_ACP);
+    // A text that does not convert (too long, nothing but line breaks) is no version.
+    if (version->IsEmpty()) {
+        PlatformError::SetError(nullptr, L"Archive.InvalidVersion");
+        return E_FAIL;
+    }
     return S_OK;
 }
 

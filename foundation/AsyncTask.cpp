@@ -3,25 +3,31 @@
 #include "foundation/PlatformError.h"
 
 AsyncTask::AsyncTask()
-    : thread_(nullptr), result_(0), position_(0), range_(1)
+    : thread_(nullptr), running_(false), result_(0), position_(0), range_(1)
 {
     InitializeCriticalSection(&lock_);
 }
 
 AsyncTask::~AsyncTask()
 {
-    // A task is destroyed only while no worker runs (in its own "End" handler or after a
-    // failed Start), so nothing waits here.
+    // A task is destroyed only while no worker runs (after its "End", or after a failed
+    // Start), so nothing waits here; the worker no longer needs its handle.
+    if (thread_ != nullptr)
+        CloseHandle(thread_);
     DeleteCriticalSection(&lock_);
 }
 
 HRESULT AsyncTask::Start()
 {
-    if (thread_ != nullptr) {
+    if (IsRunning()) {
         PlatformError::SetError(nullptr, L"AsyncTask.AlreadyStarted");
         return E_FAIL;
     }
-    // Created suspended so that the handle is stored before the worker can clear it.
+    if (thread_ != nullptr) {
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    // Created suspended so that the task is marked running before the worker can end.
     HANDLE thread = CreateThread(nullptr, 0, WorkerProc, this, CREATE_SUSPENDED, nullptr);
     if (thread == nullptr) {
         PlatformError::SetSystemError();
@@ -29,6 +35,7 @@ HRESULT AsyncTask::Start()
         return E_FAIL;
     }
     thread_ = thread;
+    running_.store(true, std::memory_order_release);
     // A worker at normal priority still works: a refused priority change is not a failure.
     SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
     if (ResumeThread(thread) == static_cast<DWORD>(-1)) {
@@ -38,6 +45,7 @@ HRESULT AsyncTask::Start()
         TerminateThread(thread, 1);
         CloseHandle(thread);
         thread_ = nullptr;
+        running_.store(false, std::memory_order_release);
         return E_FAIL;
     }
     return S_OK;
@@ -48,15 +56,10 @@ DWORD WINAPI AsyncTask::WorkerProc(LPVOID parameter)
     AsyncTask* task = static_cast<AsyncTask*>(parameter);
     if (task == nullptr)
         return 1;
-    int result = task->Run();
-    // Nobody waits on the worker: it closes its own handle once the task no longer names it.
-    HANDLE thread = task->thread_;
-    task->thread_ = nullptr;
-    task->result_ = result;
-    if (thread != nullptr)
-        CloseHandle(thread);
-    // After this post the main thread may delete the task: nothing of it is touched again.
-    task->Post("End");
+    task->result_ = task->Run();
+    // The last touch of the task: from here on the main thread may delete it.
+    task->running_.store(false, std::memory_order_release);
+    KZ_EventListener::PostFor(task, "End");
     return 0;
 }
 

@@ -14,12 +14,78 @@ const UINT g_eventMessage = RegisterWindowMessageW(L"KZ_EventPublisher");
 // Written on the main thread, read by workers when they post.
 std::atomic<DWORD> g_mainThread(0);
 
-// The subscription Publish is calling right now. Freeing it (publisher destroyed, or the
-// subscription removed from its own callback) or any nested Publish clears it, which tells
-// the dispatch in progress to stop before it walks records that may be gone.
-EventSubscription* g_currentSubscription = nullptr;
+// The main thread's message-only window that posted events go to. A thread message is dropped
+// by every modal loop (menus, moving and sizing, message boxes, dialogs), which all dispatch
+// window messages; a window message reaches EventWindowProc there and RunMainLoop here.
+std::atomic<HWND> g_eventWindow(nullptr);
+// Set only when that window could not be made: posting falls back to thread messages, which
+// RunMainLoop still delivers (modal loops then lose them).
+std::atomic<bool> g_threadPosting(false);
+
+const wchar_t kEventWindowClass[] = L"KZ_EventWindow";
+
+// One per Publish in progress, innermost first. Freeing the subscription a frame is calling
+// (publisher destroyed, or the subscription removed from its own callback) clears that frame,
+// which stops its walk before it reaches records that may be gone; a nested Publish has a
+// frame of its own and leaves the outer one alone.
+struct DispatchFrame {
+    EventSubscription* current;
+    DispatchFrame* outer;
+};
+DispatchFrame* g_dispatch = nullptr;
+
+void ForgetSubscription(EventSubscription* subscription)
+{
+    for (DispatchFrame* frame = g_dispatch; frame != nullptr; frame = frame->outer) {
+        if (frame->current == subscription)
+            frame->current = nullptr;
+    }
+}
 
 KeyPreTranslator g_keyPreTranslator = nullptr;
+
+void Deliver(WPARAM publisher, LPARAM eventName)
+{
+    KZ_EventListener* target = reinterpret_cast<KZ_EventListener*>(publisher);
+    if (target != nullptr)
+        target->Publish(reinterpret_cast<const char*>(eventName));
+}
+
+LRESULT CALLBACK EventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == g_eventMessage && g_eventMessage != 0) {
+        Deliver(wParam, lParam);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateEventWindow()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = EventWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kEventWindowClass;
+    // Registered once per process; a second registration fails harmlessly.
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, kEventWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+bool PostEvent(KZ_EventListener* publisher, const char* eventName)
+{
+    if (g_eventMessage == 0 || eventName == nullptr)
+        return false;
+    WPARAM wParam = reinterpret_cast<WPARAM>(publisher);
+    LPARAM lParam = reinterpret_cast<LPARAM>(eventName);
+    HWND window = g_eventWindow.load();
+    if (window != nullptr)
+        return PostMessageW(window, g_eventMessage, wParam, lParam) != FALSE;
+    DWORD mainThread = g_mainThread.load();
+    if (mainThread == 0 || !g_threadPosting.load())
+        return false;
+    return PostThreadMessageW(mainThread, g_eventMessage, wParam, lParam) != FALSE;
+}
 
 } // namespace
 
@@ -33,8 +99,7 @@ KZ_EventListener::~KZ_EventListener()
     EventSubscription* subscription = subscriptions_;
     while (subscription != nullptr) {
         EventSubscription* next = subscription->next;
-        if (subscription == g_currentSubscription)
-            g_currentSubscription = nullptr;
+        ForgetSubscription(subscription);
         delete subscription;
         subscription = next;
     }
@@ -104,8 +169,7 @@ void KZ_EventListener::Unsubscribe(EventSubscription* subscription)
         subscriptions_ = subscription->next;
     if (subscription->next != nullptr)
         subscription->next->previous = subscription->previous;
-    if (subscription == g_currentSubscription)
-        g_currentSubscription = nullptr;
+    ForgetSubscription(subscription);
     delete subscription;
 }
 
@@ -113,27 +177,30 @@ void KZ_EventListener::Publish(const char* eventName)
 {
     if (eventName == nullptr)
         return;
+    DispatchFrame frame = {nullptr, g_dispatch};
+    g_dispatch = &frame;
     EventSubscription* subscription = subscriptions_;
     while (subscription != nullptr) {
-        g_currentSubscription = subscription;
+        frame.current = subscription;
         if (subscription->eventName != nullptr && strcmp(subscription->eventName, eventName) == 0 &&
             subscription->target != nullptr && subscription->callback != nullptr)
             (subscription->target->*(subscription->callback))(subscription->eventName, this,
                                                               subscription->userData);
-        if (g_currentSubscription == nullptr)
-            break;      // the publisher, the record, or the dispatch itself is gone
+        if (frame.current == nullptr)
+            break;      // the record, or the publisher with it, is gone
         subscription = subscription->next;
     }
-    g_currentSubscription = nullptr;
+    g_dispatch = frame.outer;
 }
 
 bool KZ_EventListener::Post(const char* eventName)
 {
-    DWORD mainThread = g_mainThread.load();
-    if (mainThread == 0 || g_eventMessage == 0 || eventName == nullptr)
-        return false;
-    return PostThreadMessageW(mainThread, g_eventMessage, reinterpret_cast<WPARAM>(this),
-                              reinterpret_cast<LPARAM>(eventName)) != FALSE;
+    return PostEvent(this, eventName);
+}
+
+bool KZ_EventListener::PostFor(KZ_EventListener* publisher, const char* eventName)
+{
+    return PostEvent(publisher, eventName);
 }
 
 void KZ_EventListener::SetMainThread()
@@ -142,6 +209,14 @@ void KZ_EventListener::SetMainThread()
     // before other threads may post to it.
     MSG message;
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    HWND window = g_eventWindow.load();
+    if (window == nullptr || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+        // A window of an earlier main thread belongs to that thread, which alone can destroy
+        // it; events go to the new one from now on.
+        window = CreateEventWindow();
+        g_threadPosting.store(window == nullptr);
+        g_eventWindow.store(window);
+    }
     g_mainThread.store(GetCurrentThreadId());
 }
 
@@ -163,17 +238,18 @@ void KZ_EventListener::SetKeyPreTranslator(KeyPreTranslator translator)
 int KZ_EventListener::RunMainLoop()
 {
     SetMainThread();
+    HWND eventWindow = g_eventWindow.load();
     MSG message;
     for (;;) {
         BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
-        // Posted events are thread messages; the same number aimed at a window (a broadcast
-        // of the registered name) carries no publisher and is passed on like any message.
-        if (message.message == g_eventMessage && g_eventMessage != 0 && message.hwnd == nullptr) {
-            KZ_EventListener* publisher = reinterpret_cast<KZ_EventListener*>(message.wParam);
-            if (publisher != nullptr)
-                publisher->Publish(reinterpret_cast<const char*>(message.lParam));
+        // Posted events are published here, never offered to the key pre-translation; the same
+        // number aimed at another window (a broadcast of the registered name) carries no
+        // publisher and is passed on like any message.
+        if (message.message == g_eventMessage && g_eventMessage != 0 &&
+            (message.hwnd == eventWindow || message.hwnd == nullptr)) {
+            Deliver(message.wParam, message.lParam);
             continue;
         }
         KeyPreTranslator translator = g_keyPreTranslator;
@@ -182,6 +258,16 @@ int KZ_EventListener::RunMainLoop()
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    // From here on posting fails. Events still queued are dropped, not delivered by a later
+    // loop: their publishers may be deleted as soon as this loop has returned.
     g_mainThread.store(0);
+    g_threadPosting.store(false);
+    HWND expected = eventWindow;
+    if (eventWindow != nullptr && g_eventMessage != 0 &&
+        g_eventWindow.compare_exchange_strong(expected, nullptr)) {
+        while (PeekMessageW(&message, eventWindow, g_eventMessage, g_eventMessage, PM_REMOVE)) {
+        }
+        DestroyWindow(eventWindow);
+    }
     return 0;
 }

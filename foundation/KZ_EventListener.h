@@ -43,20 +43,30 @@ public:
                          static_cast<EventCallback>(callback), userData);
     }
     void Unsubscribe(EventSubscription* subscription);
+    // A Publish from inside a callback runs to its end and lets the outer one go on; removing
+    // the subscription being called, or destroying the publisher, ends that dispatch.
     void Publish(const char* eventName);
-    // Queued to the main thread; the publisher and the name must outlive the delivery.
+    // Queued to the main thread's event window; the publisher and the name must outlive the
+    // delivery. False when no main thread is recorded (before SetMainThread, after the loop).
     bool Post(const char* eventName);
+    // The same, with the publisher used only as a value: for a worker that must not touch an
+    // object the main thread may already have deleted.
+    static bool PostFor(KZ_EventListener* publisher, const char* eventName);
 
     void SetCatalog(const char* name) { catalog_ = name; }
     void SetFallbackCatalog(const char* name) { fallbackCatalog_ = name; }
     const char* GetCatalog() const { return catalog_; }
     const char* GetFallbackCatalog() const { return fallbackCatalog_; }
 
+    // Records the calling thread as the main thread and gives it the message-only window
+    // that posted events go to, so that modal loops (menus, moving, message boxes) deliver
+    // them too.
     static void SetMainThread();
     static DWORD GetMainThread();
     static UINT GetEventMessage();
     static void SetKeyPreTranslator(KeyPreTranslator translator);
-    // The program's message loop; returns 0 at WM_QUIT.
+    // The program's message loop; returns 0 at WM_QUIT. Events still queued when it ends are
+    // dropped with the event window, and later posts fail.
     static int RunMainLoop();
 
 private:

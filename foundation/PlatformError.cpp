@@ -102,7 +102,9 @@ bool PlatformError::ShowMessageBox(HWND owner, bool allowRetry)
     WString text = GetMessage();
     UINT style = MB_ICONHAND | (allowRetry ? MB_RETRYCANCEL : MB_OK);
     int answer = MessageBoxW(owner, text.c_str(), L"Error", style);
-    return answer != IDCANCEL;
+    // A box that could not be shown (0, or -1 from the dialog under it) is no Retry: an
+    // unattended failure would retry for ever.
+    return answer == IDRETRY || answer == IDOK;
 }
 
 WString PlatformError::GetErrorText()

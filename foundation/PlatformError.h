@@ -15,7 +15,8 @@ public:
 
     // Context 1, LF, error text, then LF and LF + each further context line.
     static WString GetMessage();
-    // Caption "Error"; Retry/Cancel or OK. False only when the user chose Cancel.
+    // Caption "Error"; Retry/Cancel or OK. False when the user chose Cancel or the box could not
+    // be shown.
     static bool ShowMessageBox(HWND owner, bool allowRetry);
 
     static WString GetErrorText();

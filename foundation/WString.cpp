@@ -194,11 +194,13 @@ bool WString::operator==(const wchar_t* text) const
         return text == nullptr || text[0] == 0;
     if (text == nullptr)
         return false;
+    // The other text ends at its first NUL: nothing beyond it is read, and a NUL held inside
+    // this value never matches that end.
     const wchar_t* mine = block_->Chars();
     int n = block_->length;
     for (int i = 0; i < n; ++i) {
-        if (text[i] != mine[i])
-            return false;       // also stops at the other text's terminator
+        if (text[i] == 0 || text[i] != mine[i])
+            return false;
     }
     return text[n] == 0;
 }
@@ -290,14 +292,13 @@ WString WString::ReplaceAll(const WString& pattern, const WString& replacement) 
     const wchar_t* pat = pattern.c_str();
     const wchar_t* rep = replacement.c_str();
     int repLength = replacement.Length();
-    bool selfFeeding = replacement.Find(pattern) >= 0;
+    const wchar_t* chars = block_->Chars();
+    int length = block_->length;
 
-    if (selfFeeding) {
+    if (replacement.Find(pattern) >= 0) {
         // The replacement holds the pattern: replacing again from the start would never end,
         // so make one left-to-right pass that continues after each inserted replacement.
         WString result;
-        const wchar_t* chars = block_->Chars();
-        int length = block_->length;
         int from = 0;
         while (at >= 0) {
             result.Append(chars + from, at - from);
@@ -309,35 +310,94 @@ WString WString::ReplaceAll(const WString& pattern, const WString& replacement) 
         return result;
     }
 
-    // Each pass restarts at the beginning. Any new occurrence must overlap the inserted text,
-    // so the search resumes patternLength - 1 units before it: the same result, less scanning.
-    // The step bound guarantees an end even for replacements that keep rebuilding the pattern.
-    WString text(*this);
-    long long steps = 0;
-    const long long maxSteps = 1000000;
-    while (at >= 0) {
-        int length = text.Length();
-        if (repLength - patternLength > kMaxCapacity - length)
-            break;
-        int newLength = length - patternLength + repLength;
-        WString next;
-        if (newLength > 0) {
-            wchar_t* out = next.Reserve(newLength);
-            if (out == nullptr)
-                break;
-            const wchar_t* src = text.c_str();
-            wmemcpy(out, src, static_cast<size_t>(at));
-            wmemcpy(out + at, rep, static_cast<size_t>(repLength));
-            wmemcpy(out + at + repLength, src + at + patternLength,
-                    static_cast<size_t>(length - at - patternLength));
-            out[newLength] = 0;
-        }
-        text = next;
-        if (++steps >= maxSteps)
-            break;
-        at = Search(text.c_str(), text.Length(), pat, patternLength, at - patternLength + 1);
+    // Restarting the search at the beginning after every replacement finds the occurrence
+    // that ends first. So the text is rewritten as a stream: units move from the unread input
+    // to the output, and whenever the output ends with the pattern, the pattern is taken off
+    // and the replacement goes back in front of the unread input, where it meets the output's
+    // tail and what follows. Work is linear in the units moved.
+    //
+    // A replacement can rebuild the pattern with its neighbours forever ("P11x//P" for "/P1"
+    // before a "1"): the text never grows beyond max(its length, kMaxReplaceResult) units and
+    // an occurrence whose replacement would pass that stays as it is. Replacements that keep
+    // the length cannot pass it; their number is capped at the same figure.
+    const int kMaxReplaceResult = 1 << 20;
+    const int limit = length > kMaxReplaceResult ? length : kMaxReplaceResult;
+
+    // Unread input: a stack of pieces, the original text at the bottom, replacements on top.
+    // Each piece is a start offset into the original (>= 0) or the replacement (-1), and the
+    // units left in it.
+    struct Piece {
+        int start;
+        int left;
+    };
+    int stackCapacity = 16;
+    Piece* stack = static_cast<Piece*>(malloc(sizeof(Piece) * stackCapacity));
+    WString out;
+    wchar_t* buffer = stack != nullptr ? out.Reserve(length) : nullptr;
+    if (buffer == nullptr) {
+        free(stack);
+        return *this;
     }
-    return text;
+    int outLength = 0;
+    int outCapacity = out.block_->capacity;
+    int total = length;     // output plus unread input
+    int sameLengthSteps = 0;
+    int depth = 1;
+    stack[0].start = 0;
+    stack[0].left = length;
+    bool failed = false;
+    while (depth > 0 && !failed) {
+        Piece& top = stack[depth - 1];
+        if (top.left == 0) {
+            --depth;
+            continue;
+        }
+        const wchar_t* source = top.start >= 0 ? chars + top.start : rep + (repLength - top.left);
+        wchar_t unit = *source;
+        if (top.start >= 0)
+            ++top.start;
+        --top.left;
+        if (outLength == outCapacity) {
+            out.block_->length = outLength;
+            buffer = out.Reserve(outLength + 1);
+            if (buffer == nullptr) {
+                failed = true;
+                break;
+            }
+            outCapacity = out.block_->capacity;
+        }
+        buffer[outLength++] = unit;
+        if (outLength < patternLength || unit != pat[patternLength - 1] ||
+            wmemcmp(buffer + outLength - patternLength, pat, static_cast<size_t>(patternLength)) != 0)
+            continue;
+        int grown = total - patternLength + repLength;
+        if (grown > limit || (grown == total && ++sameLengthSteps > limit))
+            continue;       // left in place: past the bound
+        outLength -= patternLength;
+        total = grown;
+        if (repLength == 0)
+            continue;
+        if (depth == stackCapacity) {
+            Piece* bigger = static_cast<Piece*>(realloc(stack, sizeof(Piece) * stackCapacity * 2));
+            if (bigger == nullptr) {
+                failed = true;
+                break;
+            }
+            stack = bigger;
+            stackCapacity *= 2;
+        }
+        stack[depth].start = -1;
+        stack[depth].left = repLength;
+        ++depth;
+    }
+    free(stack);
+    if (failed)
+        return *this;
+    if (outLength == 0)
+        return WString();
+    out.block_->length = outLength;
+    buffer[outLength] = 0;
+    return out;
 }
 
 WString operator+(const wchar_t* left, const WString& right)

@@ -78,6 +78,18 @@ LONG SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
                           sizeof(value));
 }
 
+// A process that has just ended may still hold its image for a moment; a copy that stays in
+// use (a child of the uninstaller runs from it) goes at the next restart.
+void RemoveTemporaryCopy(const WString& copy)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (DeleteFileW(copy.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+        Sleep(50);
+    }
+    MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 } // namespace
 
 InstallServices::InstallServices(const WString& displayName, const WString& keyName,
@@ -266,11 +278,12 @@ HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
     // under a fresh name, so an earlier copy is never overwritten.
     WString temp;
     GUID guid;
+    bool copied = false;
     if (GetTempDirectory(temp) == S_OK && SUCCEEDED(CoCreateGuid(&guid))) {
         const WString guidText = FromGuid(guid);
         if (!guidText.IsEmpty()) {
             const WString copy = temp + L"\\" + guidText + L".exe";
-            CopyFileW(program.c_str(), copy.c_str(), TRUE);
+            copied = CopyFileW(program.c_str(), copy.c_str(), TRUE) != 0;
             program = copy;
         }
     }
@@ -300,5 +313,8 @@ HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
         CloseHandle(process.hThread);
     }
     delete[] arguments;
+    // The copy is ours alone (a fresh name): it goes once the wait has ended.
+    if (copied)
+        RemoveTemporaryCopy(program);
     return result;
 }

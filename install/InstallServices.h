@@ -29,7 +29,8 @@ public:
     // All-users Start-menu programs folder + display name (+ subfolder), each created when
     // missing; folder ends with a backslash.
     static HRESULT CreateProgramMenuFolder(WString& folder, WString subfolder);
-    // Runs a temporary copy of the registered UninstallString with commandLine and waits for it.
+    // Runs a temporary copy of the registered UninstallString with commandLine, waits for it
+    // and deletes the copy.
     static HRESULT RunUninstaller(const wchar_t* commandLine);
     // The system's temporary folder, ending with a backslash.
     static HRESULT GetTempDirectory(WString& folder);

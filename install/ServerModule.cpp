@@ -88,7 +88,9 @@ HRESULT ServerModule::RegisterServer(const GUID& clsid, const WString& progId,
     if (FAILED(OleInitialize(nullptr)))
         return E_FAIL;
     bool registered = false;
-    HMODULE module = LoadLibraryW(path_.c_str());
+    // By its full path; the module's own dependencies are found beside it, not beside the
+    // program.
+    HMODULE module = LoadLibraryExW(path_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (reinterpret_cast<ULONG_PTR>(module) >= 32) {
         typedef HRESULT(STDAPICALLTYPE * RegisterProc)();
         FARPROC entry = GetProcAddress(module, "DllRegisterServer");

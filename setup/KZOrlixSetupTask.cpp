@@ -7,6 +7,8 @@
 #include "install/ServerModule.h"
 
 #include <objbase.h>
+#include <cstring>
+#include <new>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -58,11 +60,17 @@ bool ReadClassesRootDefault(const WString& path, WString* value)
 } // namespace
 
 KZOrlixSetupTask::KZOrlixSetupTask(const WString& targetFolder, const void* licenseBytes, int licenseSize)
-    : installDirectory_(targetFolder + L"\\intel_a"),
-      license_(licenseBytes),
-      licenseSize_(licenseBytes != nullptr && licenseSize > 0 ? licenseSize : 0)
+    : installDirectory_(targetFolder + L"\\intel_a"), licenseSize_(0)
 {
     SetFallbackCatalog(kSetupCatalog);
+    // Without memory for the copy the install goes on without a license copy.
+    if (licenseBytes != nullptr && licenseSize > 0) {
+        license_.reset(new (std::nothrow) char[licenseSize]);
+        if (license_ != nullptr) {
+            std::memcpy(license_.get(), licenseBytes, static_cast<size_t>(licenseSize));
+            licenseSize_ = licenseSize;
+        }
+    }
 }
 
 KZOrlixSetupTask::~KZOrlixSetupTask()
@@ -147,7 +155,7 @@ void KZOrlixSetupTask::WriteLicenseCopy()
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    const BYTE* bytes = static_cast<const BYTE*>(license_);
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(license_.get());
     int left = licenseSize_;
     bool complete = true;
     while (left > 0) {
@@ -290,5 +298,5 @@ bool KZOrlixSetupTask::AskToTakeOrlixExtension()
     return MessageBoxW(nullptr,
                        L"Orlix extension is already registered by another program. "
                        L"Do you want to associate Orlix files with this program ?",
-                       L"Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
+                       L"Warning", MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }

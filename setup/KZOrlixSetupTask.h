@@ -3,12 +3,15 @@
 #include "setup/ServerRegistration.h"
 #include "setup/ShortcutSpec.h"
 
+#include <memory>
+
 // The install sequence, run on the task's worker thread: install directory, extraction with
 // the uninstall data file, the uninstall entry, then the product's own steps (registration,
 // license copy, shortcuts, environment), which the product task fills in.
 class KZOrlixSetupTask : public AsyncTask {
 public:
-    // licenseBytes belong to the caller and must outlive the task; null or size 0: no license.
+    // The task keeps its own copy of licenseBytes (the window that lent them may go while the
+    // worker runs); null or size 0: no license.
     KZOrlixSetupTask(const WString& targetFolder, const void* licenseBytes, int licenseSize);
     ~KZOrlixSetupTask() override;
 
@@ -49,7 +52,7 @@ private:
     int Install();
 
     WString installDirectory_;
-    const void* license_;
+    std::unique_ptr<char[]> license_;
     int licenseSize_;
     WString uninstallerPath_;
 };

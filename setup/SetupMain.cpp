@@ -24,6 +24,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         KZOrlixPlayerSetupWindow(L"##SetupWindow##", L"resources\\KZOrlixLicense.rtf");
     if (window == nullptr)
         return 1;
+    // Without its native window nothing could ever end the loop.
+    if (window->GetWindow() == nullptr) {
+        window->Release();
+        return 1;
+    }
     KZ_UIPopup::InstallKeyHandling();
     KZ_EventListener::RunMainLoop();
     window->Release();

@@ -1,5 +1,7 @@
 #include "ui/KZ_UIButton.h"
 
+#include "ui/UILook.h"
+
 #include <cstring>
 
 KZ_UIButton::KZ_UIButton(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
@@ -21,8 +23,8 @@ void KZ_UIButton::GetPreferredSize(int* width, int* height)
 {
     int w, h;
     MeasureTextLine(text_, *width, &w, &h);
-    *width = w + 18;
-    *height = h + 2;
+    *width = w + UILook::Scale(18);
+    *height = h + UILook::Scale(2);
 }
 
 int KZ_UIButton::OnCommand(int, int)

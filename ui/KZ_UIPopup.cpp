@@ -1,5 +1,7 @@
 #include "ui/KZ_UIPopup.h"
 
+#include "ui/KZ_UIControl.h"
+
 #include <cstring>
 
 namespace {
@@ -26,7 +28,7 @@ DWORD KZ_UIPopup::ExtendedStyleFor(unsigned int styleFlags)
 KZ_UIPopup::KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
     : KZ_UIWindow(parent, name, styleFlags, nullptr, WindowStyleFor(styleFlags),
                   ExtendedStyleFor(styleFlags)),
-      look_(nullptr)
+      look_(nullptr), savedFocus_(nullptr)
 {
     InstallKeyHandling();
     SetTitle(GetMessage(L"Title"));
@@ -133,9 +135,91 @@ void KZ_UIPopup::TabBackward(KZ_UIWindow* start)
     }
 }
 
+int KZ_UIPopup::OnActivate(bool active)
+{
+    HWND window = GetWindow();
+    if (window == nullptr)
+        return 0;
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus))
+            savedFocus_ = focus;
+        return 0;
+    }
+    HWND saved = savedFocus_;
+    if (saved == nullptr || !IsWindow(saved) || !IsChild(window, saved) ||
+        !IsWindowVisible(saved) || !IsWindowEnabled(saved))
+        return 0;
+    SetFocus(saved);
+    return 1;
+}
+
+namespace {
+
+// The letter after the first single "&" of a caption ("&&" is a literal "&"), or 0.
+wchar_t AccessKeyOf(const wchar_t* caption)
+{
+    for (const wchar_t* p = caption; *p != 0; ++p) {
+        if (*p != L'&')
+            continue;
+        if (p[1] == L'&') {
+            ++p;
+            continue;
+        }
+        return p[1];
+    }
+    return 0;
+}
+
+wchar_t Upper(wchar_t letter)
+{
+    return static_cast<wchar_t>(reinterpret_cast<UINT_PTR>(
+        CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(letter)))));
+}
+
+} // namespace
+
+KZ_UIWindow* KZ_UIPopup::FindAccessKey(KZ_UIWindow* window, wchar_t letter)
+{
+    if (window == nullptr || letter == 0)
+        return nullptr;
+    if (window->IsKindOf("KZ_UIButton") || window->IsKindOf("KZ_UIRadioButton")) {
+        HWND control = static_cast<KZ_UIControl*>(window)->GetControl();
+        wchar_t caption[256];
+        if (control != nullptr && IsWindowVisible(control) && IsWindowEnabled(control) &&
+            GetWindowTextW(control, caption, 256) > 0) {
+            wchar_t key = AccessKeyOf(caption);
+            if (key != 0 && Upper(key) == Upper(letter))
+                return window;
+        }
+    }
+    for (KZ_UIWindow* child = window->GetFirstChild(); child != nullptr;
+         child = child->GetNextSibling()) {
+        KZ_UIWindow* found = FindAccessKey(child, letter);
+        if (found != nullptr)
+            return found;
+    }
+    return nullptr;
+}
+
 int KZ_UIPopup::PreTranslateKey(MSG* message)
 {
-    if (message == nullptr || message->message != WM_CHAR)
+    if (message == nullptr)
+        return 0;
+    if (message->message == WM_SYSCHAR) {
+        // Alt + letter: the control whose caption marks the letter is pressed as a click
+        // would press it: it takes the focus and publishes "OnPushed".
+        KZ_UIWindow* root = FindWindowObject(message->hwnd);
+        while (root != nullptr && root->GetParent() != nullptr)
+            root = root->GetParent();
+        KZ_UIWindow* target = FindAccessKey(root, static_cast<wchar_t>(message->wParam));
+        if (target == nullptr)
+            return 0;
+        target->Focus();
+        target->Publish("OnPushed");
+        return 1;
+    }
+    if (message->message != WM_CHAR)
         return 0;
     KZ_UIWindow* object = FindWindowObject(message->hwnd);
     switch (message->wParam) {

@@ -20,9 +20,19 @@ public:
     // height -1 keeps the current size and centres the window as it is.
     void CenterOnDesktop(int width, int height);
 
-    // Dialog keys for every toolkit window tree: Enter, Escape, Tab and Shift+Tab in WM_CHAR.
+    // Dialog keys for every toolkit window tree: Enter, Escape, Tab and Shift+Tab in WM_CHAR,
+    // and access keys (Alt + the letter after "&" in a button's caption) in WM_SYSCHAR.
     // Non-zero: consumed, neither translated nor dispatched.
     static int PreTranslateKey(MSG* message);
+    // The visible, enabled push or radio button of window's tree whose caption marks letter
+    // as its access key; null when there is none.
+    static KZ_UIWindow* FindAccessKey(KZ_UIWindow* window, wchar_t letter);
+
+    // WM_ACTIVATE: on deactivation the control holding the keyboard focus is remembered; on
+    // activation it gets the focus back (when it still can take it), so that a dialog, a
+    // message box or another program in between does not leave the keyboard without target.
+    // Returns non-zero when it placed the focus itself.
+    int OnActivate(bool active);
     // Hands PreTranslateKey to KZ_EventListener::RunMainLoop.
     static void InstallKeyHandling();
 
@@ -36,4 +46,5 @@ private:
     static void TabBackward(KZ_UIWindow* start);
 
     UILook* look_;
+    HWND savedFocus_;
 };

@@ -1,5 +1,7 @@
 #include "ui/KZ_UIRadioButton.h"
 
+#include "ui/UILook.h"
+
 #include <cstring>
 
 KZ_UIRadioButton::KZ_UIRadioButton(KZ_UIWindow* parent, const WString& name)
@@ -21,7 +23,7 @@ void KZ_UIRadioButton::GetPreferredSize(int* width, int* height)
 {
     int w, h;
     MeasureTextLine(text_, *width, &w, &h);
-    *width = w + 20;
+    *width = w + UILook::Scale(20);
     *height = h;
 }
 

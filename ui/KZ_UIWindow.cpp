@@ -4,6 +4,7 @@
 #include "foundation/ProductDefinition.h"
 #include "ui/KZ_UIButton.h"
 #include "ui/KZ_UIControl.h"
+#include "ui/KZ_UIPopup.h"
 #include "ui/UILayout.h"
 #include "ui/UILayoutCell.h"
 #include "ui/UILook.h"
@@ -49,6 +50,23 @@ HANDLE ControlsContext()
     return g_controlsContext;
 }
 
+// The common controls are loaded here, inside the context (version 6), and not imported:
+// their start-up loads the theme library by name, which may only happen once the program has
+// restricted the library search to the system folder. The library stays loaded.
+void StartCommonControls()
+{
+    HMODULE library = LoadLibraryW(L"comctl32.dll");
+    FARPROC entry = library != nullptr ? GetProcAddress(library, "InitCommonControlsEx") : nullptr;
+    if (entry == nullptr)
+        return;
+    typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
+    InitProc init = reinterpret_cast<InitProc>(reinterpret_cast<void (*)()>(entry));
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = 8;
+    controls.dwICC = 0xFF;
+    init(&controls);
+}
+
 } // namespace
 
 ULONG_PTR KZ_UIWindow::ActivateControlsContext()
@@ -68,8 +86,15 @@ void KZ_UIWindow::DeactivateControlsContext(ULONG_PTR cookie)
 
 HMODULE KZ_UIWindow::LoadWindowLibrary(const wchar_t* name)
 {
+    // From the system folder by full path, never a file of that name beside the program; its
+    // own dependencies are searched from there too.
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    const WString path = WString(system) + L"\\" + name;
     ULONG_PTR cookie = ActivateControlsContext();
-    HMODULE module = LoadLibraryW(name);
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     DeactivateControlsContext(cookie);
     return module;
 }
@@ -80,10 +105,7 @@ ATOM KZ_UIWindow::RegisterWindowClass()
         return g_classAtom;
     HINSTANCE instance = ProductDefinition::GetInstance();
     ULONG_PTR cookie = ActivateControlsContext();
-    INITCOMMONCONTROLSEX controls;
-    controls.dwSize = 8;
-    controls.dwICC = 0xFF;
-    InitCommonControlsEx(&controls);
+    StartCommonControls();
     WNDCLASSW windowClass;
     ZeroMemory(&windowClass, sizeof(windowClass));
     windowClass.style = 0;
@@ -433,9 +455,16 @@ LRESULT CALLBACK KZ_UIWindow::WindowProc(HWND window, UINT message, WPARAM wPara
         object->OnSize(LOWORD(lParam), HIWORD(lParam));
         object->Publish("Size");
         return 1;
-    case WM_ACTIVATE:
+    case WM_ACTIVATE: {
         object->Publish("Inactivated");
+        // The subscribers may have ended the object: look it up again.
+        KZ_UIWindow* popup = reinterpret_cast<KZ_UIWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (popup != nullptr && popup->IsKindOf("KZ_UIPopup") &&
+            static_cast<KZ_UIPopup*>(popup)->OnActivate(LOWORD(wParam) != WA_INACTIVE &&
+                                                         HIWORD(wParam) == 0))
+            return 0;
         break;
+    }
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         object->Publish("Focus");

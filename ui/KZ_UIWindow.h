@@ -86,7 +86,8 @@ public:
     // executable has no manifest. Deactivate takes what Activate returned.
     static ULONG_PTR ActivateControlsContext();
     static void DeactivateControlsContext(ULONG_PTR cookie);
-    // Loads a library that registers window classes (the rich edit library) inside the context.
+    // Loads a system library that registers window classes (the rich edit library) inside the
+    // context, from the system folder only.
     static HMODULE LoadWindowLibrary(const wchar_t* name);
 
 protected:

@@ -2,6 +2,7 @@
 
 #include "foundation/MessageCatalog.h"
 #include "ui/KZ_UIButton.h"
+#include "ui/UILook.h"
 
 #include <cstring>
 #include <new>
@@ -61,16 +62,18 @@ bool KZ_UIWizard::IsKindOf(const char* className) const
 KZ_UIWizard::ButtonPlacement KZ_UIWizard::ComputePlacement(int clientWidth, int clientHeight)
 {
     ButtonPlacement placement;
+    // Offsets are 96-DPI pixels, scaled to the system's DPI.
+    const float scale = static_cast<float>(UILook::GetSystemDpi()) / 96.0f;
     // The button row sits 33.5 pixels above the bottom; the conversion truncates toward zero
     // (a client too low for the row gives -13 for a height of 20, not -14).
-    placement.buttonY = static_cast<int>(static_cast<float>(clientHeight) - 33.5f);
-    placement.backX = static_cast<int>(static_cast<float>(clientWidth) - 20.0f - 255.0f);
-    placement.nextX = static_cast<int>(static_cast<float>(clientWidth) - 20.0f - 170.0f);
-    placement.cancelX = static_cast<int>(static_cast<float>(clientWidth) - 10.0f - 85.0f);
-    placement.buttonWidth = kButtonWidth;
-    placement.buttonHeight = kButtonHeight;
+    placement.buttonY = static_cast<int>(static_cast<float>(clientHeight) - 33.5f * scale);
+    placement.backX = static_cast<int>(static_cast<float>(clientWidth) - (20.0f + 255.0f) * scale);
+    placement.nextX = static_cast<int>(static_cast<float>(clientWidth) - (20.0f + 170.0f) * scale);
+    placement.cancelX = static_cast<int>(static_cast<float>(clientWidth) - (10.0f + 85.0f) * scale);
+    placement.buttonWidth = UILook::Scale(kButtonWidth);
+    placement.buttonHeight = UILook::Scale(kButtonHeight);
     placement.pageWidth = clientWidth;
-    placement.pageHeight = clientHeight - kButtonBandHeight;
+    placement.pageHeight = clientHeight - UILook::Scale(kButtonBandHeight);
     return placement;
 }
 
@@ -98,7 +101,7 @@ void KZ_UIWizard::Paint(HDC dc, const RECT& area)
     KZ_UIPopup::Paint(dc, area);
     int width, height;
     GetClientSize(&width, &height);
-    RECT separator = {0, height - kButtonBandHeight, width, height};
+    RECT separator = {0, height - UILook::Scale(kButtonBandHeight), width, height};
     DrawEdge(dc, &separator, EDGE_ETCHED, BF_TOP);
 }
 

@@ -34,14 +34,15 @@ public:
     KZ_UIButton* GetCancelButton() const { return cancelButton_; }
 
     // Where the buttons and pages go for a client area (float arithmetic, truncated toward
-    // zero, as the placement on "Size" does it). Rectangles are x, y, width, height.
+    // zero, as the placement on "Size" does it; offsets scaled from 96 DPI). Rectangles are
+    // x, y, width, height.
     struct ButtonPlacement {
         int backX, nextX, cancelX, buttonY, buttonWidth, buttonHeight;
         int pageWidth, pageHeight;
     };
     static ButtonPlacement ComputePlacement(int clientWidth, int clientHeight);
 
-    // Height of the button band below the pages, where the separator is drawn.
+    // Height of the button band below the pages, where the separator is drawn (96 DPI).
     static const int kButtonBandHeight = 45;
 
     // Disabling the control that has the keyboard focus leaves the window without one, and

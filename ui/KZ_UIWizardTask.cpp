@@ -27,7 +27,7 @@ HBRUSH PageColour()
 KZ_UIWizardTask::KZ_UIWizardTask(KZ_UIWindow* parent, const WString& name)
     : KZ_UIWizard(parent, name, 0), task_(nullptr), welcomePage_(nullptr), installPage_(nullptr),
       endPage_(nullptr), statusLabel_(nullptr), progressBar_(nullptr),
-      taskEndSubscription_(nullptr), taskProgressSubscription_(nullptr)
+      taskEndSubscription_(nullptr), taskProgressSubscription_(nullptr), awaitingEnd_(false)
 {
     Subscribe("Create", this, &KZ_UIWizardTask::OnCreate);
     Post("Create");
@@ -35,13 +35,17 @@ KZ_UIWizardTask::KZ_UIWizardTask(KZ_UIWindow* parent, const WString& name)
 
 KZ_UIWizardTask::~KZ_UIWizardTask()
 {
-    // A task that still runs cannot be deleted under its worker: it is cut loose instead, so
-    // that its last events reach nobody. A finished one (kept after Cancel) goes with us.
+    // A task whose "End" is still to come (worker running, or the event queued) must outlive
+    // that event: it is cut loose and left alive, so its last events reach nobody. With its
+    // window gone the program has nothing left to show: the loop is asked to end. A finished
+    // task (kept after Cancel) goes with us.
     if (task_ != nullptr) {
-        if (task_->IsRunning())
+        if (awaitingEnd_ || task_->IsRunning()) {
             DetachTask();
-        else
+            PostQuitMessage(0);
+        } else {
             delete task_;
+        }
         task_ = nullptr;
     }
 }
@@ -164,7 +168,8 @@ void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)
     BuildInstallPage();
     BuildEndPage();
     ShowPage(welcomePage_);
-    CenterOnDesktop(500, 400);
+    // 500 x 400 at 96 DPI, as large on the screen at any other.
+    CenterOnDesktop(UILook::Scale(500), UILook::Scale(400));
     // The start-up's catalog texts are no longer kept (begun by the program's entry point).
     MessageCatalog::EndStartupCache();
     Subscribe("Finish", this, &KZ_UIWizardTask::OnQuitRequest);
@@ -199,8 +204,17 @@ void KZ_UIWizardTask::StartTask()
     taskEndSubscription_ = task_->Subscribe("End", this, &KZ_UIWizardTask::OnTaskEnd);
     taskProgressSubscription_ =
         task_->Subscribe("Progress", this, &KZ_UIWizardTask::OnTaskProgress);
-    if (FAILED(task_->Start()))
-        AbandonTask();
+    RunTask();
+}
+
+void KZ_UIWizardTask::RunTask()
+{
+    // A task that runs already refuses to start, and its worker will still post "End".
+    bool endToCome = task_->IsRunning();
+    if (SUCCEEDED(task_->Start()))
+        awaitingEnd_ = true;
+    else
+        AbandonTask(endToCome);
 }
 
 void KZ_UIWizardTask::DetachTask()
@@ -211,20 +225,18 @@ void KZ_UIWizardTask::DetachTask()
     task_->Unsubscribe(taskProgressSubscription_);
     taskEndSubscription_ = nullptr;
     taskProgressSubscription_ = nullptr;
+    awaitingEnd_ = false;
 }
 
-void KZ_UIWizardTask::AbandonTask()
+void KZ_UIWizardTask::AbandonTask(bool endToCome)
 {
     PlatformError::ShowMessageBox(GetWindow(), false);
     PostQuitMessage(0);
     AsyncTask* task = task_;
-    // A start refused because the task already runs must not delete it under its worker.
-    if (task->IsRunning())
-        DetachTask();
+    DetachTask();
     task_ = nullptr;
-    taskEndSubscription_ = nullptr;
-    taskProgressSubscription_ = nullptr;
-    if (!task->IsRunning())
+    // Deleted only when no "End" of it can arrive any more.
+    if (!endToCome && !task->IsRunning())
         delete task;
 }
 
@@ -246,18 +258,19 @@ void KZ_UIWizardTask::OnTaskEnd(const char*, KZ_EventListener* publisher, void*)
 {
     if (task_ == nullptr || publisher != task_)
         return;
+    // The worker ended the running state before it posted this: it touches the task no more.
+    awaitingEnd_ = false;
     if (task_->GetResult() != 0) {
         if (!PlatformError::ShowMessageBox(GetWindow(), true)) {
             // Cancel: the task is kept; the window ends with the program.
             PostQuitMessage(0);
             return;
         }
-        if (FAILED(task_->Start()))
-            AbandonTask();
+        RunTask();
         return;
     }
-    // The worker posted "End" as its last touch of the task: it may go now. Deleting it ends
-    // this dispatch, which is why nothing of the task's list is walked afterwards.
+    // Deleting the task ends this dispatch, which is why nothing of its list is walked
+    // afterwards.
     AsyncTask* task = task_;
     ShowPage(endPage_);
     if (GetNextButton() != nullptr)

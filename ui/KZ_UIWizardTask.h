@@ -53,8 +53,11 @@ private:
     void BuildInstallPage();
     void BuildEndPage();
     void StartTask();
-    // Shows the start failure, ends the program and lets the task go.
-    void AbandonTask();
+    // Starts task_ (again); a failure abandons it.
+    void RunTask();
+    // Shows the start failure, ends the program and lets the task go; deleted only when no
+    // "End" of it is to come.
+    void AbandonTask(bool endToCome);
     void DetachTask();
 
     AsyncTask* task_;
@@ -67,4 +70,6 @@ private:
     WString headerBitmapName_;
     EventSubscription* taskEndSubscription_;
     EventSubscription* taskProgressSubscription_;
+    // From a successful Start of task_ until its "End" is delivered.
+    bool awaitingEnd_;
 };

@@ -153,10 +153,51 @@ void UIBitmap::Load()
         const BITMAPINFO* bitmapInfo = reinterpret_cast<const BITMAPINFO*>(info);
         bitmap_ = CreateDIBitmap(dc, &bitmapInfo->bmiHeader, CBM_INIT, bytes + pixelOffset,
                                  bitmapInfo, DIB_RGB_COLORS);
+        ScaleToSystemDpi(dc);
         ReleaseDC(GetWindow(), dc);
     }
     delete[] info;
     Invalidate();
+}
+
+// The banners are drawn for 96 DPI: at another DPI they are stretched once, here, so that
+// they keep their place beside the scaled text and layout.
+void UIBitmap::ScaleToSystemDpi(HDC dc)
+{
+    if (bitmap_ == nullptr || UILook::GetSystemDpi() == 96)
+        return;
+    int width, height;
+    UILook::GetBitmapSize(bitmap_, &width, &height);
+    if (height < 0)
+        height = -height;
+    int scaledWidth = UILook::Scale(width);
+    int scaledHeight = UILook::Scale(height);
+    if (width <= 0 || height <= 0 || scaledWidth <= 0 || scaledHeight <= 0)
+        return;
+    HBITMAP scaled = CreateCompatibleBitmap(dc, scaledWidth, scaledHeight);
+    HDC source = CreateCompatibleDC(dc);
+    HDC target = CreateCompatibleDC(dc);
+    if (scaled != nullptr && source != nullptr && target != nullptr) {
+        HGDIOBJ oldSource = SelectObject(source, bitmap_);
+        HGDIOBJ oldTarget = SelectObject(target, scaled);
+        SetStretchBltMode(target, HALFTONE);
+        SetBrushOrgEx(target, 0, 0, nullptr);
+        BOOL copied = StretchBlt(target, 0, 0, scaledWidth, scaledHeight, source, 0, 0, width,
+                                 height, SRCCOPY);
+        SelectObject(target, oldTarget);
+        SelectObject(source, oldSource);
+        if (copied) {
+            DeleteObject(bitmap_);
+            bitmap_ = scaled;
+            scaled = nullptr;
+        }
+    }
+    if (target != nullptr)
+        DeleteDC(target);
+    if (source != nullptr)
+        DeleteDC(source);
+    if (scaled != nullptr)
+        DeleteObject(scaled);
 }
 
 void UIBitmap::GetPreferredSize(int* width, int* height)

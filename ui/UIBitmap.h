@@ -2,7 +2,8 @@
 #include "ui/KZ_UIWindow.h"
 
 // A bitmap of the install archive ("resources\graphic\icons\<name>.bmp") drawn at the window's
-// origin. A missing or malformed entry leaves the window without bitmap, silently.
+// origin, stretched from 96 DPI to the system's DPI. A missing or malformed entry leaves the
+// window without bitmap, silently.
 class UIBitmap : public KZ_UIWindow {
 public:
     UIBitmap(KZ_UIWindow* parent, const WString& name);
@@ -24,6 +25,7 @@ public:
 private:
     void Load();
     void DeleteBitmap();
+    void ScaleToSystemDpi(HDC dc);
 
     WString bitmapName_;
     HBITMAP bitmap_;

@@ -2,6 +2,7 @@
 
 #include "ui/KZ_UIWindow.h"
 #include "ui/UILayoutCell.h"
+#include "ui/UILook.h"
 
 #include <new>
 
@@ -83,7 +84,8 @@ void Align(int cellStart, int cellSize, int measured, int flags, int startBit, i
 } // namespace
 
 UIGridLayout::UIGridLayout(int marginX, int marginY, int padX, int padY)
-    : marginX_(marginX), marginY_(marginY), padX_(padX), padY_(padY)
+    : marginX_(UILook::Scale(marginX)), marginY_(UILook::Scale(marginY)),
+      padX_(UILook::Scale(padX)), padY_(UILook::Scale(padY))
 {
 }
 

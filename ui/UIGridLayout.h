@@ -7,6 +7,7 @@
 // A window none of whose children has a cell is left alone (preferred size 0 x 0).
 class UIGridLayout : public UILayout {
 public:
+    // Margins and paddings in pixels at 96 DPI, scaled to the system's DPI.
     UIGridLayout(int marginX, int marginY, int padX, int padY);
     ~UIGridLayout() override;
 

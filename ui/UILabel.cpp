@@ -6,7 +6,7 @@
 UILabel::UILabel(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
     : KZ_UIWindow(parent, name, styleFlags, nullptr,
                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0),
-      inset_(8)
+      inset_(UILook::Scale(8)), textFormat_(0)
 {
     WString version;
     if (FAILED(GetPackagedVersion(&version)))
@@ -40,9 +40,11 @@ void UILabel::GetPreferredSize(int* width, int* height)
     HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
 
     RECT line = {0, 0, available, 0};
-    DrawTextW(dc, text_.c_str(), text_.Length(), &line, DT_CALCRECT | DT_SINGLELINE);
+    DrawTextW(dc, text_.c_str(), text_.Length(), &line,
+              DT_CALCRECT | DT_SINGLELINE | textFormat_);
     RECT wrapped = {0, 0, available, 0};
-    DrawTextW(dc, text_.c_str(), text_.Length(), &wrapped, DT_CALCRECT | DT_WORDBREAK);
+    DrawTextW(dc, text_.c_str(), text_.Length(), &wrapped,
+              DT_CALCRECT | DT_WORDBREAK | textFormat_);
 
     if (font != nullptr)
         SelectObject(dc, oldFont);
@@ -64,7 +66,7 @@ void UILabel::Paint(HDC dc, const RECT& area)
     HFONT font = GetFont();
     HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
     int oldMode = SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, text_.c_str(), text_.Length(), &text, DT_WORDBREAK);
+    DrawTextW(dc, text_.c_str(), text_.Length(), &text, DT_WORDBREAK | textFormat_);
     SetBkMode(dc, oldMode);
     if (font != nullptr)
         SelectObject(dc, oldFont);
@@ -72,6 +74,8 @@ void UILabel::Paint(HDC dc, const RECT& area)
 
 void UILabel::SetText(const WString& text)
 {
+    // Data, not a caption: "C:\R&D" must not lose its "&" to an underlined D.
+    textFormat_ = DT_NOPREFIX;
     text_ = text;
     Invalidate();
 }

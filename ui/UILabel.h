@@ -13,6 +13,8 @@ public:
     void GetPreferredSize(int* width, int* height) override;
     void Paint(HDC dc, const RECT& area) override;
 
+    // Replaces the caption by a data text (a path, a status), which is drawn and measured as
+    // it is: an "&" in it shows as "&", not as an access key underline.
     void SetText(const WString& text);
     const WString& GetText() const { return text_; }
     int GetInset() const { return inset_; }
@@ -20,5 +22,7 @@ public:
 
 private:
     int inset_;
+    // DT_NOPREFIX once a data text was set; catalog captions keep their "&" access keys.
+    UINT textFormat_;
     WString text_;
 };

@@ -9,6 +9,7 @@ const UINT kNonClientMetricsSize = 500;
 
 HBRUSH g_whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
 UILook* g_defaultLook = nullptr;
+int g_systemDpi = 0;
 HDC g_memoryDC = nullptr;
 
 } // namespace
@@ -85,6 +86,23 @@ UILook* UILook::GetDefault()
     if (g_defaultLook == nullptr)
         g_defaultLook = new (std::nothrow) UILook();
     return g_defaultLook;
+}
+
+int UILook::GetSystemDpi()
+{
+    if (g_systemDpi == 0) {
+        HDC screen = GetDC(nullptr);
+        int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+        if (screen != nullptr)
+            ReleaseDC(nullptr, screen);
+        g_systemDpi = dpi > 0 ? dpi : 96;
+    }
+    return g_systemDpi;
+}
+
+int UILook::Scale(int size96)
+{
+    return MulDiv(size96, GetSystemDpi(), 96);
 }
 
 HBRUSH UILook::GetWhiteBrush()

@@ -22,6 +22,11 @@ public:
     // The system's non-client metrics as the look reads them. False when the system refuses.
     static bool ReadNonClientMetrics(NONCLIENTMETRICSW* metrics);
 
+    // Sizes are written for 96 dots per inch; Scale gives a size at the system's DPI (read once,
+    // from the screen; a DPI-aware program sees the real one), rounded to the nearest pixel.
+    static int GetSystemDpi();
+    static int Scale(int size96);
+
     // The white page brush, made at program start.
     static HBRUSH GetWhiteBrush();
     // One memory device context compatible with the screen, made on first use.

@@ -3,11 +3,14 @@
 #include "archive/Archive.h"
 #include "archive/ResourceBuffer.h"
 
+#include <richedit.h>
+
 #include <cstring>
 #include <new>
 
 // ES_MULTILINE | ES_READONLY | ES_SUNKEN | WS_VSCROLL
 static const DWORD kRichTextStyle = 0x204804;
+static const int kDefaultTextLimit = 32767;
 
 UIRichText::UIRichText(KZ_UIWindow* parent, const WString& name)
     : KZ_UIControl(parent, name, 0, L"RICHEDIT", kRichTextStyle, 0), document_(nullptr),
@@ -47,8 +50,13 @@ HRESULT UIRichText::LoadRtf(const WString& entryName)
     delete[] document_;
     document_ = document;
     documentSize_ = length;
-    if (GetControl() != nullptr)
+    if (GetControl() != nullptr) {
+        // The control keeps 32,767 characters unless told otherwise and cuts the rest
+        // silently. The document's byte count bounds the characters it can show.
+        LPARAM limit = length > kDefaultTextLimit ? length : kDefaultTextLimit;
+        SendMessageW(GetControl(), EM_EXLIMITTEXT, 0, limit);
         SetWindowTextA(GetControl(), document_);
+    }
     return S_OK;
 }
 

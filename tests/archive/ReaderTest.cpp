@@ -457,3 +457,13 @@ TEST_F(PackagedVersion, MissingOrEmptyEntryFails)
     EXPECT_EQ(E_FAIL, GetPackagedVersion(&version));
     EXPECT_TRUE(version.IsEmpty());
 }
+
+TEST_F(PackagedVersion, TextThatDoesNotConvertFails)
+{
+    // 150,000 bytes of text lines: far beyond what converts into a version.
+    ProductDefinition::SetVersionFile(L"docs\\manual.txt");
+    WString version = L"old";
+    EXPECT_EQ(E_FAIL, GetPackagedVersion(&version));
+    EXPECT_TRUE(version.IsEmpty());
+    EXPECT_EQ(L"Archive.InvalidVersion", ErrorText());
+}

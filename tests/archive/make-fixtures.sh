@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Lays out the test payloads and file lists of the archive tests in OUT.
+# Lays out the test payloads and file lists of the archive tests in OUT; CATALOGS is the folder
+# of the shipped catalogs, whose platform error texts the tests read as the user sees them.
+# Usage: make-fixtures.sh OUT CATALOGS
 # Lists are Windows-1252 with CR LF line ends, as the setup carries them.
 set -eu
 out=$1
-data=$2
+catalogs=$2
 rm -rf "$out"
 mkdir -p "$out/payload" "$out/lists" "$out/layout" "$out/sample"
 p=$out/payload
@@ -31,7 +33,7 @@ mixed() {
 # --- the round-trip payload: catalog, version, varied files --------------------------------
 mkdir -p "$p/resources/msgcatalog" "$p/resources/Zephyrix/versions" "$p/src/bin" "$p/src/docs/café" \
          "$p/src/small"
-cp "$data/KZ_PlatformErrors.QorNls" "$p/resources/msgcatalog/"
+cp "$catalogs/KZ_PlatformErrors.QorNls" "$p/resources/msgcatalog/"
 printf '1.2.3\r\n' > "$p/resources/Zephyrix/versions/PlayerVersion.txt"
 random "$p/src/bin/viewer.bin" 250000            # larger than a block
 : > "$p/src/empty.dat"

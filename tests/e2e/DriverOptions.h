@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct DriverOptions {
     std::wstring scenario;
@@ -10,4 +11,6 @@ struct DriverOptions {
     std::wstring shots;       // folder for PNG screenshots (empty: none)
     std::wstring payloadRoot; // folder the archive was packed from (empty: contents not compared)
     bool keep = false;        // leave the installation in place at the end (tour)
+    std::vector<std::wstring> plant; // libraries planted beside setup.exe (planting)
+    std::wstring plantProbe;  // program that loads the planted libraries by name (planting)
 };

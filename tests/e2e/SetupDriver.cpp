@@ -2,8 +2,9 @@
 // buttons and answers its boxes as a person would, and checks the real registry and files.
 //
 //   e2e_driver SCENARIO --setup PATH [--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep]
+//              [--plant DLL]... [--plant-probe PATH]
 //
-// Scenarios: full, upgrade, failure, keyboard, tour. Paths may be given as host paths
+// Scenarios: full, upgrade, failure, keyboard, windowmenu, tour, planting. Paths may be given as host paths
 // ("/work/..."), which are reached through drive Z:. Exit code 0 when every check held.
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include "foundation/Platform.h"
 #include <objbase.h>
+#include <shlobj.h>
 
 #include "tests/e2e/DriverLog.h"
 #include "tests/e2e/DriverOptions.h"
@@ -21,8 +23,9 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|tour --setup PATH [--recorder PATH] "
-                         "[--shots DIR] [--payload-root DIR] [--keep]\n");
+    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|windowmenu|tour|planting --setup PATH "
+                         "[--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep] [--plant DLL]... "
+                         "[--plant-probe PATH]\n");
     return 2;
 }
 
@@ -42,6 +45,10 @@ int main(int argc, char** argv)
             options.shots = FileProbe::FromHost(argv[++i]);
         else if (argument == "--payload-root" && hasValue)
             options.payloadRoot = FileProbe::FromHost(argv[++i]);
+        else if (argument == "--plant" && hasValue)
+            options.plant.push_back(FileProbe::FromHost(argv[++i]));
+        else if (argument == "--plant-probe" && hasValue)
+            options.plantProbe = FileProbe::FromHost(argv[++i]);
         else if (argument == "--keep")
             options.keep = true;
         else if (argument[0] != '-' && options.scenario.empty())
@@ -60,8 +67,10 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!options.shots.empty())
-        CreateDirectoryW(options.shots.c_str(), nullptr);
+        SHCreateDirectoryExW(nullptr, options.shots.c_str(), nullptr); // with its parents
 
+    // Real pixels at any DPI, as the DPI-aware setup sees them: window sizes and screenshots.
+    SetProcessDPIAware();
     CoInitialize(nullptr);
     std::printf("scenario %s\n", DriverLog::Utf8(options.scenario).c_str());
     SetupScenarios scenarios(options);
@@ -75,8 +84,12 @@ int main(int argc, char** argv)
             scenarios.Failure();
         else if (options.scenario == L"keyboard")
             scenarios.Keyboard();
+        else if (options.scenario == L"windowmenu")
+            scenarios.WindowMenu();
         else if (options.scenario == L"tour")
             scenarios.Tour();
+        else if (options.scenario == L"planting")
+            scenarios.Planting();
         else
             known = false;
     }

@@ -5,6 +5,7 @@
 
 #include "foundation/Platform.h"
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include "tests/e2e/DriverLog.h"
 #include "tests/e2e/FileProbe.h"
@@ -105,16 +106,65 @@ bool SetupScenarios::ExpectExit(WizardSession& session, const char* why)
 
 bool SetupScenarios::CheckWindowPlacement(WizardSession& session)
 {
+    // 500 x 400 at 96 DPI, scaled to the screen's DPI (the driver is DPI aware, so it sees
+    // the real pixels, as the setup does).
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const long width = MulDiv(500, dpi, 96);
+    const long height = MulDiv(400, dpi, 96);
     RECT desktop, window;
     GetClientRect(GetDesktopWindow(), &desktop);
     GetWindowRect(session.Wizard(), &window);
-    const long x = (desktop.left + desktop.right) / 2 - 250;
-    const long y = (desktop.bottom + desktop.top) / 2 - 200;
-    return DriverLog::Check(window.left == x && window.top == y && window.right - window.left == 500 &&
-                                window.bottom - window.top == 400,
-                            "the wizard is 500 x 400 at (%ld, %ld), centred on the %ld x %ld desktop (at %ld, %ld, %ld x %ld)",
-                            x, y, desktop.right - desktop.left, desktop.bottom - desktop.top, window.left, window.top,
-                            window.right - window.left, window.bottom - window.top);
+    const long x = (desktop.left + desktop.right) / 2 - width / 2;
+    const long y = (desktop.bottom + desktop.top) / 2 - height / 2;
+    return DriverLog::Check(window.left == x && window.top == y && window.right - window.left == width &&
+                                window.bottom - window.top == height,
+                            "at %d DPI the wizard is %ld x %ld at (%ld, %ld), centred on the %ld x %ld desktop (at %ld, %ld, %ld x %ld)",
+                            dpi, width, height, x, y, desktop.right - desktop.left, desktop.bottom - desktop.top,
+                            window.left, window.top, window.right - window.left, window.bottom - window.top);
+}
+
+bool SetupScenarios::ChooseFolder(WizardSession& session, const std::wstring& folder)
+{
+    HWND browse = session.Control({L"Target", L"TargetPanel", L"Browse"});
+    if (!session.Click(browse, "Change..."))
+        return false;
+    // The dialog is the system's: any caption, ready once it has its buttons.
+    HWND dialog = nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kPageTimeout; Sleep(100)) {
+        dialog = MessageBoxProbe::Find(session.Process().ProcessId(), nullptr);
+        if (dialog != nullptr && MessageBoxProbe::HasButton(dialog, IDOK))
+            break;
+        dialog = nullptr;
+    }
+    if (!DriverLog::Check(dialog != nullptr, "\"Change...\" opens the folder dialog"))
+        return false;
+    DriverLog::Info("folder dialog %s", MessageBoxProbe::Describe(dialog).c_str());
+    // The folder is selected in the dialog's tree as its owner's callback would select it:
+    // BFFM_SETSELECTION with the path, which lives in the setup's own memory.
+    bool selected = false;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, session.Process().ProcessId());
+    const SIZE_T bytes = (folder.size() + 1) * sizeof(wchar_t);
+    void* remote = process != nullptr ? VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                                      : nullptr;
+    if (remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr)) {
+        DWORD_PTR result = 0;
+        selected = SendMessageTimeoutW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
+                                       SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    }
+    if (remote != nullptr)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process != nullptr)
+        CloseHandle(process);
+    if (!DriverLog::Check(selected, "%s is selected in the folder dialog", Utf8(folder).c_str()))
+        return false;
+    Sleep(300);
+    MessageBoxProbe::Answer(dialog, IDOK);
+    bool closed = false;
+    for (DWORD start = GetTickCount(); !closed && GetTickCount() - start < kPageTimeout; Sleep(100))
+        closed = !IsWindow(dialog) || !IsWindowVisible(dialog);
+    return DriverLog::Check(closed, "the folder dialog closes on OK with %s", Utf8(folder).c_str());
 }
 
 bool SetupScenarios::CheckRadios(WizardSession& session, bool agree)
@@ -185,7 +235,8 @@ bool SetupScenarios::WalkToSummary(WizardSession& session, bool detailed)
                          "the folder can be changed with \"%s\"", Utf8(WindowProbe::Text(browse)).c_str());
         DriverLog::Check(WindowProbe::Path(session.Wizard(), {L"Target", L"TargetPanel", L"Path"}) != nullptr,
                          "the Target page shows the target path");
-        session.Shot(L"3-target");
+        if (!targetShotTaken_)
+            session.Shot(L"3-target");
     }
     if (!session.Push(kNextButton) || !DriverLog::Check(session.WaitForPage(L"Summary", kPageTimeout), "Next shows the Summary page"))
         return false;
@@ -261,7 +312,10 @@ bool SetupScenarios::RunInstall(WizardSession& session, bool detailed)
                 if (picture != 0)
                     statusPictures.insert(picture);
             }
-            if (session.IsEnabled(kNextButton) || session.IsEnabled(kBackButton) || session.IsEnabled(kCancelButton))
+            // The page is read before the buttons: the End page may have come in between, with
+            // Finish enabled. Only a button seen enabled while Install still shows counts.
+            if ((session.IsEnabled(kNextButton) || session.IsEnabled(kBackButton) || session.IsEnabled(kCancelButton)) &&
+                session.CurrentPage() == L"Install")
                 enabledSeen = true;
             if (!shot && position >= 1) {
                 shot = true;
@@ -324,10 +378,15 @@ bool SetupScenarios::VerifyInstallation()
 bool SetupScenarios::InstallForPrecondition()
 {
     DriverLog::Info("installing the product first");
-    HtmlHandlerStandIn html(options_.recorder);
-    if (!options_.recorder.empty())
+    return InstallWith(options_);
+}
+
+bool SetupScenarios::InstallWith(const DriverOptions& options)
+{
+    HtmlHandlerStandIn html(options.recorder);
+    if (!options.recorder.empty())
         html.Install();
-    WizardSession session(options_);
+    WizardSession session(options);
     bool ok = session.Start() && WalkToSummary(session, false) && RunInstall(session, false) &&
               FinishAndExit(session, nullptr, false);
     return DriverLog::Check(ok && InstallCleanup::IsInstalled(), "the product is installed");
@@ -363,8 +422,27 @@ bool SetupScenarios::RunFull(bool keep)
 
 bool SetupScenarios::Tour()
 {
+    // A folder with "&" in its name: the path must show it as it is, not as an access key.
+    InstallCleanup::Clean();
+    bool ok = true;
+    const std::wstring ampersand = FileProbe::SpecialFolder(CSIDL_PROGRAM_FILES).substr(0, 3) + L"R&D";
+    CreateDirectoryW(ampersand.c_str(), nullptr);
+    {
+        WizardSession session(options_);
+        if (session.Start() && session.Push(kNextButton) && session.WaitForPage(L"License", kPageTimeout) &&
+            session.Click(session.Control({L"License", L"Agree"}), "Agree") &&
+            session.WaitUntil([&]() { return session.IsEnabled(kNextButton); }, 3000, "Next enabled") &&
+            session.Push(kNextButton) && session.WaitForPage(L"Target", kPageTimeout) &&
+            ChooseFolder(session, ampersand)) {
+            Sleep(500);
+            targetShotTaken_ = session.Shot(L"3-target");
+        }
+        session.Push(kCancelButton);
+        ok = ExpectExit(session, "Cancel on the Target page") && ok;
+    }
+    RemoveDirectoryW(ampersand.c_str());
     // The installation stays for the question of the second run.
-    bool ok = RunFull(true);
+    ok = RunFull(true) && ok;
     if (!InstallCleanup::IsInstalled())
         ok = InstallForPrecondition() && ok;
     {
@@ -460,13 +538,33 @@ bool SetupScenarios::Upgrade()
     }
     DriverLog::Check(InstallSnapshot::Take() == before, "Cancel changed nothing: entry, keys and files are as before");
 
-    // Second run: Yes removes the earlier installation through its own uninstaller.
+    // Second run: Yes while a file of the installation is held open leaves it installed, and
+    // the question comes back; Yes once the file is free removes it.
     {
         const std::set<std::wstring> copiesBefore = TemporaryUninstallerCopies();
+        const std::wstring held = InstallCheck::DefaultTarget() + L"\\intel_a" + kDocumentIcon;
+        HANDLE hold = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DriverLog::Check(hold != INVALID_HANDLE_VALUE, "%s is held open", Utf8(held).c_str());
         WizardSession session(options_);
         if (session.Start() && session.Push(kNextButton)) {
             HWND box = session.WaitForBox(kAlreadyInstalledCaption, kPageTimeout);
             if (DriverLog::Check(box != nullptr, "the next run asks again")) {
+                MessageBoxProbe::Answer(box, IDYES);
+                HWND again = nullptr;
+                session.WaitUntil(
+                    [&]() {
+                        again = MessageBoxProbe::Find(session.Process().ProcessId(), kAlreadyInstalledCaption);
+                        return again != nullptr && again != box && IsWindowVisible(again);
+                    },
+                    60000, "the question to come back", kAlreadyInstalledCaption);
+                DriverLog::Check(again != nullptr && InstallCleanup::IsInstalled() && FileProbe::IsFile(held),
+                                 "Yes with a file held open: the installation stays listed and the question comes back");
+                if (hold != INVALID_HANDLE_VALUE)
+                    CloseHandle(hold);
+                hold = INVALID_HANDLE_VALUE;
+                box = again;
+            }
+            if (box != nullptr) {
                 MessageBoxProbe::Answer(box, IDYES);
                 bool hidden = false;
                 bool back = session.WaitUntil(
@@ -490,7 +588,7 @@ bool SetupScenarios::Upgrade()
                     if (copiesBefore.count(name) == 0)
                         fresh.push_back(name);
                 }
-                DriverLog::Check(fresh.size() == 1, "the uninstaller ran from one new temporary copy {GUID}.exe (%zu new)",
+                DriverLog::Check(fresh.empty(), "the temporary copy {GUID}.exe of the uninstaller is gone (%zu left)",
                                  fresh.size());
                 for (const std::wstring& name : fresh)
                     DeleteFileW((FileProbe::TempFolder() + L"\\" + name).c_str());
@@ -506,6 +604,8 @@ bool SetupScenarios::Upgrade()
                 }
             }
         }
+        if (hold != INVALID_HANDLE_VALUE)
+            CloseHandle(hold);
     }
     InstallCleanup::Clean();
     return DriverLog::Failed() == 0;
@@ -558,6 +658,52 @@ bool SetupScenarios::Failure()
     DriverLog::Check(!InstallCleanup::IsInstalled(), "the failed install registered nothing");
     DriverLog::Check(FileProbe::IsFile(blocker), "the blocking file is still there");
     FileProbe::RemoveTree(blocker);
+    InstallCleanup::Clean();
+    return DriverLog::Failed() == 0;
+}
+
+bool SetupScenarios::WindowMenu()
+{
+    InstallCleanup::Clean();
+    HtmlHandlerStandIn html(options_.recorder);
+    if (!options_.recorder.empty())
+        html.Install();
+    {
+        WizardSession session(options_);
+        if (session.Start() && WalkToSummary(session, false) && session.Push(kNextButton) &&
+            DriverLog::Check(session.WaitForPage(L"Install", kPageTimeout), "\"&Install >\" shows the Install page")) {
+            // Alt+Space: the window menu runs its own modal loop on the wizard's thread.
+            PostMessageW(session.Wizard(), WM_SYSCOMMAND, SC_KEYMENU, L' ');
+            auto openMenu = [&]() -> HWND {
+                for (HWND menu : WindowProbe::TopLevel(session.Process().ProcessId(), L"#32768", nullptr)) {
+                    if (IsWindowVisible(menu))
+                        return menu;
+                }
+                return nullptr;
+            };
+            bool opened = session.WaitUntil([&]() { return openMenu() != nullptr; }, 5000, "the window menu");
+            if (DriverLog::Check(opened, "the window menu opens during the install")) {
+                session.Shot(L"window-menu");
+                // Kept open while the job ends behind it: its "End" arrives in the menu's loop.
+                bool ended = session.WaitUntil([&]() { return session.CurrentPage() == L"End"; }, kInstallTimeout,
+                                               "the End page behind the open menu", kWarningCaption);
+                DriverLog::Check(ended && openMenu() != nullptr, "the End page follows while the window menu is open");
+                // Escape closes the popup; the menu mode it leaves on the caption ends as a
+                // person's next click would end it.
+                HWND menu = openMenu();
+                if (menu != nullptr)
+                    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+                session.WaitUntil([&]() { return openMenu() == nullptr; }, 3000, "the menu to close");
+                PostMessageW(session.Wizard(), WM_CANCELMODE, 0, 0);
+                DriverLog::Check(session.WaitUntil([&]() { return openMenu() == nullptr; }, 3000, "the menu to close"),
+                                 "the window menu closes");
+                if (DriverLog::Check(session.WaitForPage(L"End", kPageTimeout), "the End page is shown once the menu is closed") &&
+                    CheckEndPage(session))
+                    FinishAndExit(session, options_.recorder.empty() ? nullptr : &html, false);
+            }
+        }
+    }
+    html.Restore();
     InstallCleanup::Clean();
     return DriverLog::Failed() == 0;
 }
@@ -621,4 +767,75 @@ bool SetupScenarios::Keyboard()
     DriverLog::Check(!InstallCleanup::IsInstalled(), "leaving before the install installed nothing");
     InstallCleanup::Clean();
     return DriverLog::Failed() == 0;
+}
+
+bool SetupScenarios::Planting()
+{
+    InstallCleanup::Clean();
+    if (!DriverLog::Check(!options_.plant.empty() && !options_.plantProbe.empty(),
+                          "libraries to plant and the control program are given"))
+        return false;
+    // A download folder: setup.exe, and beside it libraries named like system libraries.
+    const std::wstring folder = FileProbe::TempFolder() + L"\\kz-download";
+    FileProbe::RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    DriverOptions download = options_;
+    download.setup = folder + L"\\setup.exe";
+    const std::wstring probe = folder + L"\\plant-probe.exe";
+    bool ok = DriverLog::Check(CopyFileW(options_.setup.c_str(), download.setup.c_str(), FALSE) &&
+                                   CopyFileW(options_.plantProbe.c_str(), probe.c_str(), FALSE),
+                               "setup.exe and the control program are copied to %s", Utf8(folder).c_str());
+    std::wstring names; // for the command line of the control
+    std::vector<std::wstring> markers;
+    for (const std::wstring& library : options_.plant) {
+        const std::wstring name = library.substr(library.find_last_of(L"\\/") + 1);
+        ok = DriverLog::Check(CopyFileW(library.c_str(), (folder + L"\\" + name).c_str(), FALSE) != 0,
+                              "%s is planted beside setup.exe", Utf8(name).c_str()) && ok;
+        names += L" " + name;
+        markers.push_back(folder + L"\\" + name + L".loaded");
+    }
+    // Wine searches the program's folder first for the names that the test's WINEDLLOVERRIDES
+    // sets to "n,b"; it takes the setting from the environment the driver was started with.
+    wchar_t setting[1024] = L"";
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", setting, 1024);
+    DriverLog::Info("WINEDLLOVERRIDES=%s", Utf8(setting).c_str());
+
+    // The markers present, as " name.dll.loaded ...", and how many.
+    size_t present = 0;
+    auto loadedMarkers = [&markers, &present]() {
+        std::string loaded;
+        present = 0;
+        for (const std::wstring& marker : markers) {
+            if (FileProbe::IsFile(marker)) {
+                loaded += " " + Utf8(marker.substr(marker.find_last_of(L'\\') + 1));
+                ++present;
+            }
+        }
+        return loaded;
+    };
+    // The control: a program that loads the names plainly gets the planted ones. Without that
+    // the check below would prove nothing.
+    if (ok) {
+        SetupProcess control;
+        DWORD code = 0;
+        const bool ran = control.Start(probe, names) && control.WaitForExit(kExitTimeout, &code);
+        const std::string loaded = loadedMarkers();
+        ok = DriverLog::Check(ran && present == markers.size(),
+                              "control: a program that loads the names plainly gets every planted library (markers:%s)",
+                              loaded.c_str());
+        for (const std::wstring& marker : markers)
+            DeleteFileW(marker.c_str());
+    }
+
+    // The whole install, started from the download folder.
+    if (ok) {
+        ok = DriverLog::Check(InstallWith(download), "a whole install runs from the download folder");
+        const std::string loaded = loadedMarkers();
+        ok = DriverLog::Check(loaded.empty(), "setup.exe loaded none of the planted libraries (markers:%s)",
+                              loaded.empty() ? " none" : loaded.c_str()) && ok;
+    }
+
+    InstallCleanup::Clean();
+    FileProbe::RemoveTree(folder);
+    return ok && DriverLog::Failed() == 0;
 }

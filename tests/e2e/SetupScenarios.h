@@ -19,7 +19,9 @@ public:
     bool Upgrade();  // an earlier installation: No, Cancel and Yes
     bool Failure();  // an install that cannot extract: Retry, then Cancel
     bool Keyboard(); // Enter and Escape
+    bool WindowMenu(); // the window menu held open while the install ends
     bool Tour();     // a complete install with a screenshot of every page and of the question
+    bool Planting(); // a complete install from a folder of planted system-named libraries
 
 private:
     bool RunFull(bool keep);
@@ -32,11 +34,16 @@ private:
     bool FinishAndExit(WizardSession& session, HtmlHandlerStandIn* html, bool byKeyboard);
     // A complete installation, as the precondition of another scenario.
     bool InstallForPrecondition();
+    // The same, with the given options' setup.exe.
+    bool InstallWith(const DriverOptions& options);
     bool CheckWindowPlacement(WizardSession& session);
+    // "Change..." on the Target page, the folder typed into the dialog, OK.
+    bool ChooseFolder(WizardSession& session, const std::wstring& folder);
     bool CheckRadios(WizardSession& session, bool agree);
     bool ExpectExit(WizardSession& session, const char* why);
     bool VerifyInstallation();
 
     const DriverOptions& options_;
     SetupFileList files_;
+    bool targetShotTaken_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -172,41 +173,107 @@ TEST(AsyncTask, StartWhileRunningFailsAndRestartAfterEndRunsAgain)
     EXPECT_FALSE(task.IsRunning());
 }
 
-class QuickTask : public AsyncTask {
+// Lives in pages of its own; a deleted task's pages are decommitted, never reused, so any
+// late touch of it faults (and the fault report names the test).
+class PoisonedTask : public AsyncTask {
 public:
-    int Run() override { return 7; }
-};
+    explicit PoisonedTask(int spin) : spin_(spin) { ++live; }
+    ~PoisonedTask() override { --live; }
+    int Run() override
+    {
+        volatile int sink = 0;
+        for (int i = 0; i < spin_; ++i)
+            sink = sink + i;
+        return 1000 + spin_;
+    }
+    static void* operator new(size_t size)
+    {
+        return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    }
+    static void operator delete(void* block, size_t size)
+    {
+        VirtualFree(block, size, MEM_DECOMMIT);
+    }
+    static std::atomic<int> live;
 
-class Owner : public KZ_EventListener {
+private:
+    int spin_;
+};
+std::atomic<int> PoisonedTask::live(0);
+
+// On the loop thread: each task runs twice (the second start from its first "End", as Retry
+// does) and is deleted in its second "End" handler; then the next task.
+class Cycler : public KZ_EventListener {
 public:
+    Cycler() { Subscribe("Go", this, &Cycler::OnGo); }
+    void OnGo(const char*, KZ_EventListener*, void*) { Next(); }
+    void Next()
+    {
+        if (made == cycles) {
+            PostQuitMessage(0);
+            return;
+        }
+        PoisonedTask* task = new PoisonedTask(made++ % 97 * 50);
+        task->Subscribe("End", this, &Cycler::OnEnd);
+        if (FAILED(task->Start()))
+            ++failures;
+        runsOfCurrent = 1;
+    }
     void OnEnd(const char*, KZ_EventListener* publisher, void*)
     {
-        AsyncTask* task = static_cast<AsyncTask*>(publisher);
-        result = task->GetResult();
+        PoisonedTask* task = static_cast<PoisonedTask*>(publisher);
         ++ends;
-        delete task;        // the program deletes a task in its own "End" handler
-        PostQuitMessage(0);
+        if (task->IsRunning() || task->GetResult() < 1000)
+            ++failures;
+        if (runsOfCurrent++ == 1) {
+            if (FAILED(task->Start()))
+                ++failures;
+            return;
+        }
+        delete task;
+        Next();
     }
-    void OnGo(const char*, KZ_EventListener*, void*) { started = task->Start(); }
-    AsyncTask* task = nullptr;
-    HRESULT started = -1;
-    int result = -1;
+    int cycles = 0;
+    int made = 0;
     int ends = 0;
+    int failures = 0;
+    int runsOfCurrent = 0;
 };
 
-TEST(AsyncTask, ImmediateRunGivesOneEndAndMayBeDeletedThere)
+TEST(AsyncTask, NoTouchOfATaskOnceItIsSeenEndedOrItsEndDelivered)
 {
-    Owner owner;
-    owner.task = new QuickTask;
-    owner.task->Subscribe("End", &owner, &Owner::OnEnd);
-    owner.Subscribe("Go", &owner, &Owner::OnGo);
+    DWORD started = GetTickCount();
+    // Without a main thread no event is queued: the main thread's side deletes each task as
+    // soon as it sees it no longer running, as an owner that lets go of a task does.
+    ASSERT_EQ(0u, KZ_EventListener::GetMainThread());
+    for (int i = 0; i < 1000; ++i) {
+        PoisonedTask* task = new PoisonedTask(i % 13 * 40);
+        ASSERT_EQ(S_OK, task->Start());
+        DWORD waitStart = GetTickCount();
+        while (task->IsRunning()) {
+            ASSERT_LT(GetTickCount() - waitStart, 10000u) << "cycle " << i;
+            SwitchToThread();
+        }
+        // The result was stored before the running state ended.
+        ASSERT_EQ(1000 + i % 13 * 40, task->GetResult()) << "cycle " << i;
+        delete task;
+    }
+
+    // With a main loop: 500 tasks, each started again from its first "End" and deleted in its
+    // second.
+    Cycler cycler;
+    cycler.cycles = 500;
     LoopThread loop;
     ASSERT_TRUE(loop.Start());
-    ASSERT_TRUE(owner.Post("Go"));
-    EXPECT_TRUE(loop.WaitForEnd(20000));
-    EXPECT_EQ(S_OK, owner.started);
-    EXPECT_EQ(1, owner.ends);
-    EXPECT_EQ(7, owner.result);
+    ASSERT_TRUE(cycler.Post("Go"));
+    ASSERT_TRUE(loop.WaitForEnd(60000));
+    EXPECT_EQ(500, cycler.made);
+    EXPECT_EQ(1000, cycler.ends);
+    EXPECT_EQ(0, cycler.failures);
+    // Let the last workers leave their procedure, then count.
+    Sleep(100);
+    EXPECT_EQ(0, PoisonedTask::live.load());
+    EXPECT_LT(GetTickCount() - started, 90000u);
 }
 
 } // namespace

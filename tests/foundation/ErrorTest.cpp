@@ -25,27 +25,27 @@ TEST_F(ErrorRecordTest, MessageIsErrorTextAloneWithoutContext)
 TEST_F(ErrorRecordTest, OneContextLineHeadsTheText)
 {
     PlatformError::SetError(nullptr, L"S");
-    PlatformError::AddContext(nullptr, L"Context.A");
-    EXPECT_TRUE(PlatformError::GetMessage() == L"Context A\nS");
+    PlatformError::AddContext(nullptr, L"GetTempPath");
+    EXPECT_TRUE(PlatformError::GetMessage() == L"Failed to get temporary directory\nS");
 }
 
 TEST_F(ErrorRecordTest, CompositionWithSeveralContextLines)
 {
     PlatformError::SetError(nullptr, L"S");
-    PlatformError::AddContext(nullptr, L"Context.A");
-    PlatformError::AddContext(nullptr, L"Context.B");
-    PlatformError::AddContext(nullptr, L"Context.D");
-    EXPECT_TRUE(PlatformError::GetMessage() == L"Context A\nS\n\nContext B\nContext D");
+    PlatformError::AddContext(nullptr, L"GetTempPath");
+    PlatformError::AddContext(nullptr, L"WriteFile");
+    PlatformError::AddContext(nullptr, L"ReadFile");
+    EXPECT_TRUE(PlatformError::GetMessage() == L"Failed to get temporary directory\nS\n\nFile write operation failed\nFile read operation failed");
     WStringArray context = PlatformError::GetContext();
     ASSERT_EQ(3, context.Count());
-    EXPECT_TRUE(context.At(0) == L"Context A");
-    EXPECT_TRUE(context.At(2) == L"Context D");
+    EXPECT_TRUE(context.At(0) == L"Failed to get temporary directory");
+    EXPECT_TRUE(context.At(2) == L"File read operation failed");
 }
 
 TEST_F(ErrorRecordTest, SetErrorClearsContextAddContextKeepsIt)
 {
     PlatformError::SetError(nullptr, L"First");
-    PlatformError::AddContext(nullptr, L"Context.A");
+    PlatformError::AddContext(nullptr, L"GetTempPath");
     PlatformError::AddContext(nullptr, L"FindResource", WString(L"RESOURCES (KZ)"));
     EXPECT_EQ(2, PlatformError::GetContext().Count());
     EXPECT_TRUE(PlatformError::GetContext().At(1) == L"Program resource [RESOURCES (KZ)] is missing");
@@ -63,7 +63,7 @@ TEST_F(ErrorRecordTest, SetErrorClearsContextAddContextKeepsIt)
 
 TEST_F(ErrorRecordTest, SystemTextOfFileNotFound)
 {
-    PlatformError::AddContext(nullptr, L"Context.A");
+    PlatformError::AddContext(nullptr, L"GetTempPath");
     PlatformError::SetSystemError(ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(0, PlatformError::GetContext().Count());
     WString text = PlatformError::GetErrorText();
@@ -83,11 +83,11 @@ TEST_F(ErrorRecordTest, SystemTextOfFileNotFound)
     PlatformError::SetSystemError();
     EXPECT_TRUE(PlatformError::GetErrorText() == text);
     // A full composition with the system text in its place.
-    PlatformError::AddContext(nullptr, L"Context.A");
-    PlatformError::AddContext(nullptr, L"Context.B");
-    PlatformError::AddContext(nullptr, L"Context.D");
+    PlatformError::AddContext(nullptr, L"GetTempPath");
+    PlatformError::AddContext(nullptr, L"WriteFile");
+    PlatformError::AddContext(nullptr, L"ReadFile");
     EXPECT_TRUE(PlatformError::GetMessage() ==
-                WString(L"Context A\n") + text + L"\n\nContext B\nContext D");
+                WString(L"Failed to get temporary directory\n") + text + L"\n\nFile write operation failed\nFile read operation failed");
 }
 
 TEST_F(ErrorRecordTest, CodeWithoutSystemTextGivesEmptyText)
@@ -168,7 +168,7 @@ bool ShowAndAnswer(HWND owner, bool allowRetry, BoxAnswer* answer)
 TEST_F(ErrorRecordTest, MessageBoxRetryCancel)
 {
     PlatformError::SetError(nullptr, L"S");
-    PlatformError::AddContext(nullptr, L"Context.A");
+    PlatformError::AddContext(nullptr, L"GetTempPath");
     BoxAnswer retry;
     retry.press = IDRETRY;
     EXPECT_TRUE(ShowAndAnswer(nullptr, true, &retry));
@@ -176,12 +176,19 @@ TEST_F(ErrorRecordTest, MessageBoxRetryCancel)
     EXPECT_TRUE(retry.hasRetry);
     EXPECT_TRUE(retry.hasCancel);
     EXPECT_FALSE(retry.hasOk);
-    EXPECT_EQ(L"Context A\nS", retry.text);
+    EXPECT_EQ(L"Failed to get temporary directory\nS", retry.text);
 
     BoxAnswer cancel;
     cancel.press = IDCANCEL;
     EXPECT_FALSE(ShowAndAnswer(nullptr, true, &cancel));
     EXPECT_TRUE(cancel.found);
+
+    // A box that cannot be shown (its owner is gone) is no Retry: the caller quits.
+    HWND gone = CreateWindowExW(0, L"STATIC", L"Gone", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, gone);
+    DestroyWindow(gone);
+    EXPECT_FALSE(PlatformError::ShowMessageBox(gone, true));
 }
 
 TEST_F(ErrorRecordTest, MessageBoxOkWithOwner)

@@ -36,6 +36,16 @@ public:
         Record(eventName, publisher, userData);
         other->Publish("Other");
     }
+    void RemoveVictim(const char* eventName, KZ_EventListener* publisher, void* userData)
+    {
+        Record(eventName, publisher, userData);
+        victimList->Unsubscribe(victim);
+    }
+    void DeleteDoomed(const char* eventName, KZ_EventListener* publisher, void* userData)
+    {
+        Record(eventName, publisher, userData);
+        delete doomed;
+    }
     void SubscribeMore(const char* eventName, KZ_EventListener* publisher, void* userData)
     {
         Record(eventName, publisher, userData);
@@ -51,6 +61,9 @@ public:
     const char* lastName = nullptr;
     EventSubscription* own = nullptr;
     KZ_EventListener* other = nullptr;
+    KZ_EventListener* victimList = nullptr;
+    EventSubscription* victim = nullptr;
+    KZ_EventListener* doomed = nullptr;
     bool subscribedMore = false;
 };
 
@@ -150,16 +163,64 @@ TEST_F(EventDispatch, UnsubscribeOfOthers)
     EXPECT_EQ((std::vector<std::string>{"A:E"}), g_calls);
 }
 
-TEST_F(EventDispatch, NestedPublishCutsTheOuterEventShort)
+TEST_F(EventDispatch, NestedPublishLetsTheOuterEventGoOn)
 {
+    // A ShowPage in "OnPushed" publishes "PageChanged"; the outer event still reaches the
+    // subscribers after the one that nested, in order.
     KZ_EventListener publisher, second;
-    Recorder late("L"), nester("N"), listener("O");
+    Recorder late("L"), nester("N"), listener("O"), early("E");
     nester.other = &second;
     second.Subscribe("Other", &listener, &Recorder::Record);
-    publisher.Subscribe("PageChanged", &late, &Recorder::Record);
-    publisher.Subscribe("PageChanged", &nester, &Recorder::PublishOther);
-    publisher.Publish("PageChanged");
-    EXPECT_EQ((std::vector<std::string>{"N:PageChanged", "O:Other"}), g_calls);
+    publisher.Subscribe("OnPushed", &late, &Recorder::Record);
+    publisher.Subscribe("OnPushed", &nester, &Recorder::PublishOther);
+    publisher.Subscribe("OnPushed", &early, &Recorder::Record);
+    publisher.Publish("OnPushed");
+    EXPECT_EQ((std::vector<std::string>{"E:OnPushed", "N:OnPushed", "O:Other", "L:OnPushed"}), g_calls);
+
+    // The same publisher again from inside its own callback: the inner walk does not end the
+    // outer one either.
+    g_calls.clear();
+    KZ_EventListener single;
+    nester.other = &single;
+    single.Subscribe("Other", &listener, &Recorder::Record);
+    single.Subscribe("Size", &late, &Recorder::Record);
+    single.Subscribe("Size", &nester, &Recorder::PublishOther);
+    single.Publish("Size");
+    EXPECT_EQ((std::vector<std::string>{"N:Size", "O:Other", "L:Size"}), g_calls);
+}
+
+TEST_F(EventDispatch, UnsubscribeAndDestroyInsideANestedPublish)
+{
+    // Inside the nested event, X removes a record the outer walk has not reached yet and R
+    // removes its own: the inner walk stops after R, the outer one goes on past the removed
+    // record.
+    KZ_EventListener publisher, second;
+    Recorder late("L"), skipped("S"), nester("N"), remover("X"), self("R"), after("A");
+    nester.other = &second;
+    second.Subscribe("Other", &after, &Recorder::Record);
+    self.own = second.Subscribe("Other", &self, &Recorder::RemoveOwn);
+    second.Subscribe("Other", &remover, &Recorder::RemoveVictim);
+    publisher.Subscribe("E", &late, &Recorder::Record);
+    remover.victim = publisher.Subscribe("E", &skipped, &Recorder::Record);
+    remover.victimList = &publisher;
+    publisher.Subscribe("E", &nester, &Recorder::PublishOther);
+    publisher.Publish("E");
+    EXPECT_EQ((std::vector<std::string>{"N:E", "X:Other", "R:Other", "L:E"}), g_calls);
+
+    // The nested event destroys the outer publisher: the nested walk goes on, the outer one
+    // stops without touching the freed records.
+    g_calls.clear();
+    KZ_EventListener* doomed = new KZ_EventListener;
+    KZ_EventListener inner;
+    Recorder never("Z"), nester2("M"), killer("K"), next("Y");
+    nester2.other = &inner;
+    killer.doomed = doomed;
+    inner.Subscribe("Other", &next, &Recorder::Record);
+    inner.Subscribe("Other", &killer, &Recorder::DeleteDoomed);
+    doomed->Subscribe("Close", &never, &Recorder::Record);
+    doomed->Subscribe("Close", &nester2, &Recorder::PublishOther);
+    doomed->Publish("Close");
+    EXPECT_EQ((std::vector<std::string>{"M:Close", "K:Other", "Y:Other"}), g_calls);
 }
 
 TEST_F(EventDispatch, SubscriptionFromCallbackWaitsForNextPublish)

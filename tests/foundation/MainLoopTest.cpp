@@ -127,4 +127,89 @@ TEST(MainLoop, PostFromSeveralThreadsReachesTheLoop)
     EXPECT_EQ(100u, sink.deliveries.size());
 }
 
+// Opens a message box from inside a posted event, as the wizard does for an error; the
+// events posted while the box's own loop runs are recorded with whether the box was open.
+class ModalSink : public KZ_EventListener {
+public:
+    ModalSink() { Subscribe("Go", this, &ModalSink::OnGo); }
+    void OnGo(const char*, KZ_EventListener*, void*)
+    {
+        inBox = true;
+        MessageBoxW(nullptr, L"Events go on", L"KZModalLoop", MB_OK);
+        inBox = false;
+        PostQuitMessage(0);
+    }
+    void OnEvent(const char* eventName, KZ_EventListener*, void*)
+    {
+        seen.push_back(std::string(eventName) + (inBox ? " in box" : " after box"));
+        InterlockedIncrement(&count);
+    }
+    volatile bool inBox = false;
+    volatile LONG count = 0;
+    std::vector<std::string> seen;
+};
+
+HWND FindBox(const wchar_t* caption)
+{
+    for (int i = 0; i < 500; ++i) {
+        HWND box = FindWindowW(L"#32770", caption);
+        if (box != nullptr && IsWindowVisible(box))
+            return box;
+        Sleep(10);
+    }
+    return nullptr;
+}
+
+TEST(MainLoop, EventsPostedDuringAModalLoopArriveInIt)
+{
+    KZ_EventListener task;
+    ModalSink sink;
+    task.Subscribe("Progress", &sink, &ModalSink::OnEvent);
+    task.Subscribe("End", &sink, &ModalSink::OnEvent);
+    LoopThread loop;
+    ASSERT_TRUE(loop.Start());
+    ASSERT_TRUE(sink.Post("Go"));
+    HWND box = FindBox(L"KZModalLoop");
+    ASSERT_NE(nullptr, box);
+    // Posted from this thread, as a worker does, while the box's loop runs the main thread.
+    EXPECT_TRUE(task.Post("Progress"));
+    EXPECT_TRUE(task.Post("End"));
+    for (int i = 0; i < 500 && sink.count < 2; ++i)
+        Sleep(10);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(loop.WaitForEnd(10000));
+    EXPECT_EQ((std::vector<std::string>{"Progress in box", "End in box"}), sink.seen);
+}
+
+class Quitter : public KZ_EventListener {
+public:
+    // Ends the loop with an event queued behind the quit message.
+    void OnQuit(const char*, KZ_EventListener*, void*)
+    {
+        PostThreadMessageW(GetCurrentThreadId(), WM_QUIT, 0, 0);
+        EXPECT_TRUE(Post("Late"));
+    }
+};
+
+TEST(MainLoop, EventsLeftWhenTheLoopEndsAreDropped)
+{
+    // Run on this thread twice, as the wizard tests do: the second loop must not publish what
+    // the first left behind (its publisher may be gone by then).
+    Quitter quitter;
+    Sink sink;
+    quitter.Subscribe("Quit", &quitter, &Quitter::OnQuit);
+    quitter.Subscribe("Late", &sink, &Sink::OnEvent);
+    quitter.Subscribe("Next", &sink, &Sink::OnEvent);
+    KZ_EventListener::SetMainThread();
+    ASSERT_TRUE(quitter.Post("Quit"));
+    EXPECT_EQ(0, KZ_EventListener::RunMainLoop());
+    EXPECT_FALSE(quitter.Post("Late"));
+    KZ_EventListener::SetMainThread();
+    ASSERT_TRUE(quitter.Post("Next"));
+    PostThreadMessageW(GetCurrentThreadId(), WM_QUIT, 0, 0);
+    EXPECT_EQ(0, KZ_EventListener::RunMainLoop());
+    ASSERT_EQ(1u, sink.deliveries.size());
+    EXPECT_EQ("Next", sink.deliveries[0].name);
+}
+
 } // namespace

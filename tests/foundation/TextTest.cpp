@@ -155,6 +155,32 @@ TEST(WStringEquality, Rules)
     EXPECT_FALSE(withNul == L"a");
 }
 
+// The plain text ends at its first NUL: a value holding a NUL is longer than that text, and
+// the comparison must not read past the text's terminator (a guard page follows it).
+TEST(WStringEquality, PlainTextEndsAtItsTerminator)
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const DWORD page = system.dwPageSize;
+    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(nullptr, pages);
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_NOACCESS, &old));
+    wchar_t* text = reinterpret_cast<wchar_t*>(pages + page) - 2;
+    text[0] = L'a';
+    text[1] = 0;
+    EXPECT_FALSE(WString(L"a\0b", 3) == text);
+    EXPECT_TRUE(WString(L"a\0b", 3) != text);
+    EXPECT_FALSE(WString(L"a\0", 2) == text);
+    EXPECT_TRUE(WString(L"a") == text);
+    wchar_t* doubled = reinterpret_cast<wchar_t*>(pages + page) - 3;
+    doubled[0] = L'a';
+    doubled[1] = 0;
+    doubled[2] = 0;
+    EXPECT_FALSE(WString(L"a\0", 2) == doubled);
+    VirtualFree(pages, 0, MEM_RELEASE);
+}
+
 TEST(WStringAppend, ConcatenationAndSelf)
 {
     WString left(L"ab");
@@ -237,6 +263,67 @@ TEST(WStringReplace, ReplacementHoldingPatternEndsInOnePass)
     EXPECT_TRUE(WString(L"aaa").ReplaceAll(L"a", L"aa") == L"aaaaaa");
     EXPECT_TRUE(WString(L"x").ReplaceAll(L"x", L"x") == L"x");
     EXPECT_TRUE(WString(L"abab").ReplaceAll(L"ab", L"abab") == L"abababab");
+}
+
+// Restarting from the start after every replacement, done literally; -1 steps when it runs on.
+static std::wstring RestartingReplace(std::wstring text, const std::wstring& pattern,
+                                      const std::wstring& replacement, int maxSteps)
+{
+    for (int steps = 0;; ++steps) {
+        size_t at = text.find(pattern);
+        if (at == std::wstring::npos)
+            return text;
+        if (steps == maxSteps)
+            return L"-";
+        text.replace(at, pattern.size(), replacement);
+    }
+}
+
+TEST(WStringReplace, SameResultAsRestartingFromTheStart)
+{
+    // Every text, pattern and replacement over {a, b, /} up to small lengths.
+    unsigned int seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    auto word = [&](int maxLength) {
+        std::wstring w;
+        int n = static_cast<int>(next() % (maxLength + 1));
+        for (int i = 0; i < n; ++i)
+            w += L"ab/"[next() % 3];
+        return w;
+    };
+    int compared = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::wstring text = word(12);
+        std::wstring pattern = word(3);
+        std::wstring replacement = word(4);
+        if (pattern.empty() || replacement.find(pattern) != std::wstring::npos)
+            continue;
+        std::wstring expected = RestartingReplace(text, pattern, replacement, 200);
+        if (expected == L"-")
+            continue;
+        WString result = WString(text.c_str()).ReplaceAll(pattern.c_str(), replacement.c_str());
+        ASSERT_TRUE(result == expected.c_str())
+            << "text \"" << std::string(text.begin(), text.end()) << "\" pattern \""
+            << std::string(pattern.begin(), pattern.end()) << "\" replacement \""
+            << std::string(replacement.begin(), replacement.end()) << "\"";
+        ++compared;
+    }
+    EXPECT_GT(compared, 5000);
+}
+
+// "P11x//P" for "/P1" before a "1" rebuilds the pattern with every replacement, one unit
+// further on: the text grows to the bound and stops there, at once, not after hours.
+TEST(WStringReplace, SelfRebuildingReplacementStopsAtTheBound)
+{
+    WString text = WString(L"[/P11]").ReplaceAll(L"/P1", L"P11x//P");
+    EXPECT_GT(text.Length(), (1 << 20) - 8);
+    EXPECT_LE(text.Length(), 1 << 20);
+    EXPECT_EQ(0, text.Find(L"[P11x"));
+    // Shrinking and length-keeping replacements are not held back by the bound.
+    EXPECT_TRUE(WString(L"ab").ReplaceAll(L"ab", L"ba") == L"ba");
 }
 
 TEST(WStringConvert, FromInt)

@@ -8,8 +8,17 @@
 
 #include <cwchar>
 
+#ifdef KZ_NEEDS_COMPANION
+// Built so, it imports a library of its own that lies beside it.
+extern "C" __declspec(dllimport) int KzCompanion();
+#endif
+
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
 {
+#ifdef KZ_NEEDS_COMPANION
+    if (KzCompanion() != 0)
+        return E_UNEXPECTED;
+#endif
     wchar_t path[128];
     swprintf(path, 128, L"Software\\KZ Install Tests\\Marker %lu",
              static_cast<unsigned long>(GetCurrentProcessId()));

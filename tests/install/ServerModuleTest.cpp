@@ -260,6 +260,17 @@ TEST_F(RegisterServerTest, CallsDllRegisterServerUnderOleAndWritesTheProgId)
     EXPECT_EQ(nullptr, GetModuleHandleW(dll_.c_str()));
 }
 
+TEST_F(RegisterServerTest, TheControlFindsItsOwnLibrariesBesideIt)
+{
+    // Its folder is searched for what it imports, not only the program's.
+    const std::wstring control = TestDirectory() + L"control\\kz_register_companion.dll";
+    ASSERT_TRUE(FileExists(control));
+    ASSERT_FALSE(FileExists(TestDirectory() + L"kz_companion.dll"));
+    ServerModule module(control.c_str());
+    EXPECT_EQ(S_OK, module.RegisterServer(clsid_, progId_.c_str(), L"KZ Test Control"));
+    EXPECT_EQ(1u, Marker(L"Called").Dword());
+}
+
 TEST_F(RegisterServerTest, FailingDllRegisterServerWritesNoProgId)
 {
     SetEnvironmentVariableW(L"KZ_TEST_REGISTER_FAIL", L"1");

@@ -111,9 +111,10 @@ TEST_F(UninstallerTest, RunsAFreshCopyWithExactlyTheCommandLine)
         programs.push_back(program);
     }
     EXPECT_NE(programs[0], programs[1]);
-    // The earlier copy is still there: nothing is overwritten or cleaned up.
-    EXPECT_TRUE(FileExists(programs[0]));
-    EXPECT_TRUE(FileExists(programs[1]));
+    // Each copy is deleted once its run has ended: nothing is left in the temporary folder.
+    EXPECT_FALSE(FileExists(programs[0]));
+    EXPECT_FALSE(FileExists(programs[1]));
+    EXPECT_TRUE(FileExists(uninstaller_));
 }
 
 TEST_F(UninstallerTest, MissingEntryFailsAtOnceAndStartsNothing)
@@ -164,6 +165,7 @@ TEST_F(UninstallerTest, WithoutTemporaryFolderTheRegisteredProgramRuns)
     ASSERT_TRUE(Report(&commandLine, &program));
     EXPECT_EQ(L" /Uninstall", commandLine);
     EXPECT_EQ(Lower(uninstaller_), Lower(program));
+    EXPECT_TRUE(FileExists(uninstaller_)) << "only a copy of its own is deleted";
 }
 
 } // namespace

@@ -121,6 +121,7 @@ protected:
     void TearDown() override
     {
         RemoveTree(root_);
+        RemoveTree(target_);   // outside root_ when placed below a drive root
         RemoveTree(menu_);
         RemoveTree(other_);
         ClearRegistry();
@@ -296,7 +297,7 @@ TEST_F(UninstallerRun, DamagedDataFileRemovesNoListedFile)
         EXPECT_TRUE(Exists(location_ + L"\\" + name)) << std::string(name.begin(), name.end());
     EXPECT_TRUE(Exists(location_ + L"\\Uninstall")) << "kept for a later look";
     EXPECT_FALSE(Exists(location_ + L"\\Environnement.txt"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey)) << "the files are still installed";
 }
 
 TEST_F(UninstallerRun, RunFromInsideTheInstallationKeepsOnlyItself)
@@ -338,6 +339,28 @@ TEST_F(UninstallerRun, EntryWithARootLocationRemovesNoFile)
 
     EXPECT_EQ(RunSilent(TemporaryCopy()), 1u);
     EXPECT_TRUE(Exists(location_ + L"\\code\\bin\\OrlixPlayer.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"OrlixPlayer"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey)) << "no file was removed: the installation stays listed";
+}
+
+TEST_F(UninstallerRun, InstallationBelowADriveRootIsRemoved)
+{
+    // A drive root chosen as target: the setup writes "C:\\<product>\intel_a", separator doubled.
+    const std::wstring drive = root_.substr(0, 2);
+    const std::wstring folder = L"Kaze Mar Orlix Player " + std::to_wstring(GetCurrentProcessId());
+    target_ = drive + L"\\" + folder;
+    location_ = target_ + L"\\intel_a";
+    RemoveTree(target_);
+    MakeInstallation(kProductFiles);
+    WriteEntry(drive + L"\\\\" + folder + L"\\intel_a");
+    MakeShortcuts();
+    MakeRegistration();
+
+    EXPECT_EQ(RunSilent(TemporaryCopy()), 0u);
+    EXPECT_FALSE(Exists(location_ + L"\\code\\bin\\OrlixPlayer.exe"));
+    EXPECT_FALSE(Exists(target_)) << "the emptied target folder below the root goes too";
+    EXPECT_TRUE(Exists(drive + L"\\"));
+    EXPECT_FALSE(Exists(menu_));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"OrlixPlayer"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
 }
@@ -392,7 +415,7 @@ private:
     std::thread thread_;
 };
 
-TEST_F(UninstallerRun, StartedWithoutArgumentsAsksAndReportsWhatStayed)
+TEST_F(UninstallerRun, AHeldFileIsReportedAndKeepsTheInstallationListed)
 {
     MakeInstallation(kProductFiles);
     const std::wstring locked = location_ + L"\\resources\\graphic\\OrlixFile.ico";
@@ -415,7 +438,16 @@ TEST_F(UninstallerRun, StartedWithoutArgumentsAsksAndReportsWhatStayed)
     EXPECT_EQ(code, 1u);
     EXPECT_NE(report.find(locked), std::wstring::npos) << std::string(report.begin(), report.end());
     EXPECT_TRUE(Exists(locked));
-    EXPECT_FALSE(Exists(location_ + L"\\code"));
+    // The installation is not gone: its entry, its list and the uninstaller the entry names
+    // stay, so the setup asks again and can run it again.
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
+    EXPECT_TRUE(Exists(location_ + L"\\Uninstall"));
+    EXPECT_TRUE(Exists(location_ + L"\\code\\bin\\OrlixPlayerUninstall.exe"));
+    EXPECT_FALSE(Exists(location_ + L"\\code\\bin\\OrlixPlayer.exe"));
+
+    // Once the file is free, the next run (as the setup starts it) finishes the job.
+    EXPECT_EQ(RunSilent(copy), 0u);
+    EXPECT_FALSE(Exists(target_));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
 }
 

@@ -158,7 +158,11 @@ TEST_F(ProductStepsTest, TheLicenseCopyIsByteForByte)
     // A longer earlier copy is replaced, not overwritten in part.
     ASSERT_TRUE(WriteBytes(install_ + L"\\resources\\License.rtf", std::string(200000, 'o')));
 
-    ProbeTask task(target_, license.data(), static_cast<int>(license.size()));
+    // The text is lent only for the construction, as the window's license view lends it: the
+    // view may be destroyed while the worker runs.
+    std::string lent = license;
+    ProbeTask task(target_, lent.data(), static_cast<int>(lent.size()));
+    lent.assign(lent.size(), 'Z');
     task.WriteLicenseCopy();
     std::string copy;
     ASSERT_TRUE(ReadBytes(install_ + L"\\resources\\License.rtf", &copy));

@@ -75,7 +75,7 @@ public:
         statesAtCreate = States();
         AsyncTask* task = nextTask;
         nextTask = nullptr;
-        if (task != nullptr)
+        if (task != nullptr && followProgress)
             task->Subscribe("Progress", this, &TestWizard::AfterProgress);
         return task;
     }
@@ -101,6 +101,8 @@ public:
     bool welcomeBeforeAddPages = false;
     bool installBeforeAddPages = true;
     AsyncTask* nextTask = nullptr;
+    // Off when the test destroys the wizard under a task, whose subscription would outlive it.
+    bool followProgress = true;
     std::vector<KZ_UIWindow*> changedPages;
     bool progressSeen = false;
     ButtonStates statesAtCreate{};
@@ -496,6 +498,139 @@ TEST_F(WizardTask, StartFailureShowsTheErrorAndQuits)
     EXPECT_EQ(wizard_->GetCurrentPage(), wizard_->GetInstallPage());
     CloseHandle(task->gate);
     delete task;
+}
+
+// Opens a popup menu (a modal loop of its own) on the wizard while the task runs, releases
+// the task's gate once the menu is up, and dismisses the menu when the End page is shown.
+class MenuDriver : public Driver {
+public:
+    MenuDriver(TestWizard* wizard, ScriptTask* task) : Driver(wizard), wizard_(wizard), task_(task)
+    {
+        Subscribe("Menu", this, &MenuDriver::OnMenu);
+        wizard->Subscribe("PageChanged", this, &MenuDriver::OnPageInMenu);
+        task->Subscribe("Progress", this, &MenuDriver::OnProgress);
+    }
+    static DWORD WINAPI OpenGateWhenMenuIsUp(LPVOID parameter)
+    {
+        MenuDriver* self = static_cast<MenuDriver*>(parameter);
+        for (int i = 0; i < 1000; ++i) {
+            HWND menu = FindWindowW(L"#32768", nullptr);
+            if (menu != nullptr && IsWindowVisible(menu)) {
+                SetEvent(self->task_->gate);
+                // An "End" that never arrives must not hold the menu for good.
+                for (int j = 0; j < 1000 && self->inMenu; ++j)
+                    Sleep(10);
+                if (self->inMenu)
+                    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+                return 0;
+            }
+            Sleep(10);
+        }
+        return 1;
+    }
+    void OnMenu(const char*, KZ_EventListener*, void*)
+    {
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, 1, L"Item");
+        HANDLE watcher = CreateThread(nullptr, 0, OpenGateWhenMenuIsUp, this, 0, nullptr);
+        inMenu = true;
+        TrackPopupMenu(menu, TPM_RETURNCMD, 300, 300, 0, wizard_->GetWindow(), nullptr);
+        inMenu = false;
+        DestroyMenu(menu);
+        if (watcher != nullptr) {
+            WaitForSingleObject(watcher, 15000);
+            CloseHandle(watcher);
+        }
+        // Whatever the menu saw, the wizard goes on to Finish once the End page is there.
+        if (wizard_->GetCurrentPage() == wizard_->GetEndPage())
+            Post("Check");
+    }
+    void OnPageInMenu(const char*, KZ_EventListener*, void*)
+    {
+        if (wizard_->GetCurrentPage() == wizard_->GetEndPage() && inMenu) {
+            endInMenu = true;
+            EndMenu();
+        }
+    }
+    void OnProgress(const char*, KZ_EventListener*, void*)
+    {
+        if (inMenu)
+            progressInMenu = true;
+    }
+    volatile bool inMenu = false;
+    bool endInMenu = false;
+    bool progressInMenu = false;
+
+private:
+    TestWizard* wizard_;
+    ScriptTask* task_;
+};
+
+TEST_F(WizardTask, EndAndProgressReachTheWizardInsideAMenuLoop)
+{
+    Build();
+    ScriptTask* task = new ScriptTask;
+    task->gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    wizard_->nextTask = task;
+    MenuDriver driver(wizard_, task);
+    ASSERT_TRUE(driver.Post("Go"));
+    ASSERT_TRUE(driver.Post("Menu"));
+    bool ended = RunMainLoopFor(20000);
+    CloseHandle(task->gate);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(driver.progressInMenu);
+    EXPECT_TRUE(driver.endInMenu);
+    EXPECT_TRUE(driver.endReached);
+    EXPECT_EQ(ScriptTask::destroyed, 1);
+}
+
+// A task in pages of its own: once deleted, any touch of it faults.
+class PoisonedScriptTask : public ScriptTask {
+public:
+    static void* operator new(size_t size)
+    {
+        return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    }
+    static void operator delete(void* block, size_t size) { VirtualFree(block, size, MEM_DECOMMIT); }
+};
+
+TEST_F(WizardTask, WindowDestroyedUnderItsTask)
+{
+    // While the worker runs: the task is cut loose, not freed, and the loop is asked to end.
+    Build();
+    wizard_->followProgress = false;
+    PoisonedScriptTask* running = new PoisonedScriptTask;
+    running->gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    wizard_->nextTask = running;
+    wizard_->ShowPage(wizard_->GetInstallPage());
+    ASSERT_TRUE(running->IsRunning());
+    wizard_->Release();
+    wizard_ = nullptr;
+    EXPECT_TRUE(TakeQuit());
+    EXPECT_EQ(ScriptTask::destroyed, 0);
+    SetEvent(running->gate);
+    ASSERT_TRUE(PumpUntil([&] { return !running->IsRunning(); }));
+    Pump(300);
+    CloseHandle(running->gate);
+    delete running;
+
+    // After the worker ended, with its "End" still queued: that event must not find a freed
+    // task.
+    wizard_ = new TestWizard;
+    wizard_->followProgress = false;
+    Build();
+    PoisonedScriptTask* ended = new PoisonedScriptTask;
+    wizard_->nextTask = ended;
+    wizard_->ShowPage(wizard_->GetInstallPage());
+    for (int i = 0; i < 1000 && ended->IsRunning(); ++i)
+        Sleep(10);
+    ASSERT_FALSE(ended->IsRunning());
+    wizard_->Release();
+    wizard_ = nullptr;
+    Pump(300);
+    EXPECT_TRUE(TakeQuit());
+    EXPECT_EQ(ScriptTask::destroyed, 1);
+    delete ended;
 }
 
 } // namespace

@@ -16,11 +16,13 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <richedit.h>
 #include <shlobj.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
+#include <utility>
 
 namespace {
 
@@ -158,6 +160,21 @@ TEST_F(ControlsTest, LabelWrapsToTheWidthItIsGiven)
     EXPECT_GE(narrowHeight, 3 * line + 16);
     EXPECT_LE(narrow, 120 - 2);    // wrapped text fits the width less its insets
     EXPECT_LT(narrow, wide);
+}
+
+// A data text ("C:\\R&D") is measured and drawn as it is: the "&" counts. With prefix
+// processing "&D" would become an underlined D, as wide as "RD".
+TEST_F(ControlsTest, LabelDataTextKeepsItsAmpersands)
+{
+    UILabel* label = new UILabel(root_, L"Path", 0);
+    int height = 0;
+    label->SetText(L"R&D");
+    int withAmpersand = 2000;
+    label->GetPreferredSize(&withAmpersand, &height);
+    label->SetText(L"RD");
+    int without = 2000;
+    label->GetPreferredSize(&without, &height);
+    EXPECT_GT(withAmpersand, without);
 }
 
 TEST_F(ControlsTest, TitleLabelUsesTheTitleFont)
@@ -385,6 +402,47 @@ TEST_F(ControlsTest, LoadRtfSetsTheDocumentAsTheRichEditText)
     WString text = PlainText(rich->GetControl());
     EXPECT_GE(text.Find(L"End-User License Agreement"), 0);
     EXPECT_LT(text.Find(L"\\rtf"), 0);
+}
+
+// The messages a rich edit control receives, in order: the limit must be raised before the
+// document arrives.
+WNDPROC g_richProc = nullptr;
+std::vector<std::pair<UINT, LPARAM>> g_richMessages;
+LRESULT CALLBACK RecordingRichProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == EM_EXLIMITTEXT || message == EM_LIMITTEXT || message == WM_SETTEXT)
+        g_richMessages.push_back({message, lParam});
+    return CallWindowProcW(g_richProc, window, message, wParam, lParam);
+}
+
+// Past the control's default limit of 32,767 characters Windows cuts the text silently.
+TEST_F(ControlsTest, LongLicenseIsShownToItsLastParagraph)
+{
+    UIRichText* rich = new UIRichText(root_, L"RTF");
+    ASSERT_NE(nullptr, rich->GetControl());
+    rich->Move(0, 0, 400, 300);
+    g_richMessages.clear();
+    g_richProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        rich->GetControl(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingRichProc)));
+    ASSERT_EQ(S_OK, rich->LoadRtf(L"resources\\Long.rtf"));
+    SetWindowLongPtrW(rich->GetControl(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_richProc));
+    ASSERT_EQ(2u, g_richMessages.size());
+    EXPECT_EQ(static_cast<UINT>(EM_EXLIMITTEXT), g_richMessages[0].first);
+    EXPECT_EQ(static_cast<UINT>(WM_SETTEXT), g_richMessages[1].first);
+    const char* document = nullptr;
+    int count = 0;
+    rich->GetDocument(&document, &count);
+    EXPECT_GE(g_richMessages[0].second, count);
+    WString text = PlainText(rich->GetControl());
+    EXPECT_GT(text.Length(), 100000);
+    EXPECT_GE(text.Find(L"Paragraph 1200 of the long license"), 0);
+    EXPECT_GE(text.Find(L"The last paragraph of the long license."), 0);
+    // Scrolled to the end, the view shows that paragraph.
+    SendMessageW(rich->GetControl(), WM_VSCROLL, SB_BOTTOM, 0);
+    LRESULT lines = SendMessageW(rich->GetControl(), EM_GETLINECOUNT, 0, 0);
+    LRESULT first = SendMessageW(rich->GetControl(), EM_GETFIRSTVISIBLELINE, 0, 0);
+    EXPECT_GT(lines, 1200);
+    EXPECT_GT(first, lines - 40);
 }
 
 TEST_F(ControlsTest, FailedLoadRtfKeepsThePreviousText)

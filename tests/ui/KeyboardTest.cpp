@@ -208,6 +208,76 @@ TEST_F(KeyboardTest, OtherMessagesAndForeignWindowsPassThrough)
     EXPECT_EQ(0, closes_.count);
 }
 
+// Alt + the letter marked by "&" presses that control as a click would; a disabled or hidden
+// one, or a letter nobody marks, is left to the system.
+TEST_F(KeyboardTest, AccessKeysPressTheMarkedVisibleEnabledControl)
+{
+    next_->SetText(L"&Next >");
+    back_->SetText(L"< &Back");
+    change_->SetText(L"&Change...");
+    hiddenButton_->SetText(L"&Hidden");
+    agree_->SetText(L"I &accept");
+    cancel_->SetText(L"R&&D");
+    back_->Enable(false);
+    EventCounter agreePushes;
+    agreePushes.Watch(agree_, "OnPushed");
+    SetFocus(next_->GetControl());
+    auto altKey = [&](wchar_t letter) {
+        MSG message = {GetFocus(), WM_SYSCHAR, letter, 1 << 29, 0, {0, 0}};
+        return KZ_UIPopup::PreTranslateKey(&message);
+    };
+    EXPECT_EQ(1, altKey(L'c'));
+    EXPECT_EQ(1, changePushes_.count);
+    EXPECT_EQ(change_->GetControl(), GetFocus());
+    EXPECT_EQ(1, altKey(L'N'));
+    EXPECT_EQ(1, pushes_.count);
+    EXPECT_EQ(next_->GetControl(), GetFocus());
+    EXPECT_EQ(1, altKey(L'a'));
+    EXPECT_EQ(1, agreePushes.count);
+    EXPECT_EQ(agree_->GetControl(), GetFocus());
+    EXPECT_EQ(0, altKey(L'b'));     // disabled
+    EXPECT_EQ(0, altKey(L'h'));     // on a hidden page
+    EXPECT_EQ(0, altKey(L'd'));     // "&&" is a literal "&", not a mark
+    EXPECT_EQ(0, altKey(L'x'));
+    EXPECT_EQ(1, changePushes_.count);
+    EXPECT_EQ(1, pushes_.count);
+    EXPECT_EQ(agree_->GetControl(), GetFocus());
+    // Through the queue, as the main loop meets it.
+    PostMessageW(agree_->GetControl(), WM_SYSCHAR, L'c', 1 << 29);
+    PumpMessages();
+    EXPECT_EQ(2, changePushes_.count);
+}
+
+// Another window in between (a dialog, a message box, another program) takes the focus with
+// the activation; coming back, the control that had it gets it again.
+TEST_F(KeyboardTest, FocusComesBackWhenThePopupIsActivatedAgain)
+{
+    SetForegroundWindow(root_->GetWindow());
+    SetActiveWindow(root_->GetWindow());
+    PumpMessages();
+    ASSERT_EQ(root_->GetWindow(), GetActiveWindow());
+    SetFocus(change_->GetControl());
+    ASSERT_EQ(change_->GetControl(), GetFocus());
+    KZ_UIPopup* other = new KZ_UIPopup(nullptr, L"Other", 0);
+    other->CenterOnDesktop(200, 100);
+    SetActiveWindow(other->GetWindow());
+    PumpMessages();
+    EXPECT_EQ(other->GetWindow(), GetActiveWindow());
+    EXPECT_NE(change_->GetControl(), GetFocus());
+    SetActiveWindow(root_->GetWindow());
+    PumpMessages();
+    EXPECT_EQ(change_->GetControl(), GetFocus());
+    // A control that cannot take the focus any more is not given it.
+    SetActiveWindow(other->GetWindow());
+    PumpMessages();
+    change_->Enable(false);
+    SetActiveWindow(root_->GetWindow());
+    PumpMessages();
+    EXPECT_NE(change_->GetControl(), GetFocus());
+    ReleaseTopLevel(other);
+    PumpMessages();
+}
+
 // Ends the main loop after the queued keys, and at the latest after a bound.
 void CALLBACK QuitTimer(HWND, UINT, UINT_PTR, DWORD)
 {

@@ -43,6 +43,21 @@ bool SameText(const wchar_t* a, int lengthA, const wchar_t* b, int lengthB)
     return CompareStringOrdinal(a, lengthA, b, lengthB, TRUE) == CSTR_EQUAL;
 }
 
+// One separator between components, "/" read as one: a drive root chosen as target gives
+// "C:\\Kaze...". Only the two that open a share ("\\server") stay. Returns the new length.
+int CollapseSeparators(wchar_t* value)
+{
+    int kept = 0;
+    for (int i = 0; value[i]; ++i) {
+        const wchar_t c = value[i] == L'/' ? L'\\' : value[i];
+        if (c == L'\\' && kept > 1 && value[kept - 1] == L'\\')
+            continue;
+        value[kept++] = c;
+    }
+    value[kept] = 0;
+    return kept;
+}
+
 // Whether a path names a folder below a drive ("C:\x") or a share ("\\server\share\x"): the
 // location must never be a drive or share root.
 bool IsAcceptableLocation(const wchar_t* path)
@@ -70,9 +85,13 @@ bool IsAcceptableLocation(const wchar_t* path)
 
 } // namespace
 
-Uninstaller::Uninstaller() : found_(false), truncated_(false), failures_(0), selfVolume_(0), selfIndex_(0)
+Uninstaller::Uninstaller()
+    : found_(false), truncated_(false), filesRemain_(false), finalPass_(false), failures_(0), selfVolume_(0),
+      selfIndex_(0)
 {
     location_[0] = 0;
+    uninstaller_[0] = 0;
+    deferred_[0] = 0;
     self_[0] = 0;
     report_[0] = 0;
 }
@@ -159,15 +178,31 @@ Uninstaller::LocationState Uninstaller::ReadInstallLocation()
     // The setup stores the text without a terminator: it ends at the returned byte count.
     int length = static_cast<int>(bytes / sizeof(wchar_t));
     value[length] = 0;
-    length = lstrlenW(value);
-    for (int i = 0; i < length; ++i) {
-        if (value[i] == L'/')
-            value[i] = L'\\';
-    }
+    length = CollapseSeparators(value);
     while (length > 0 && value[length - 1] == L'\\')
         value[--length] = 0;
     lstrcpyW(location_, value);
     return IsAcceptableLocation(value) ? kLocationFound : kInvalidLocation;
+}
+
+void Uninstaller::ReadRegisteredUninstaller()
+{
+    uninstaller_[0] = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    DWORD type = 0;
+    DWORD bytes = (kMaxPath - 1) * sizeof(wchar_t);
+    wchar_t value[kMaxPath];
+    const LONG status = RegQueryValueExW(key, L"UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return;
+    value[bytes / sizeof(wchar_t)] = 0;
+    CollapseSeparators(value);
+    const DWORD length = GetFullPathNameW(value, kMaxPath, uninstaller_, nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(kMaxPath))
+        uninstaller_[0] = 0;
 }
 
 bool Uninstaller::BuildPath(const wchar_t* relative, wchar_t* path)
@@ -228,9 +263,17 @@ void Uninstaller::RemoveFile(const wchar_t* relative, bool reportMissing)
         AddFailure(L"Refused to remove", relative, L"not a file name inside the installation folder");
         return;
     }
-    // Started from inside the installation the program cannot delete itself.
-    if (IsSelf(path))
+    // The program the entry starts goes last, and only with everything else: while the entry
+    // stays, the setup must be able to run it again.
+    if (!finalPass_ && uninstaller_[0] && SameText(path, -1, uninstaller_, -1)) {
+        lstrcpynW(deferred_, relative, kMaxPath);
         return;
+    }
+    // Started from inside the installation the program cannot delete itself now.
+    if (IsSelf(path)) {
+        MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        return;
+    }
     if (DeleteFileW(path))
         return;
     DWORD error = GetLastError();
@@ -250,6 +293,7 @@ void Uninstaller::RemoveFile(const wchar_t* relative, bool reportMissing)
         AddFailure(L"Could not remove", path, L"a folder stands where the file was installed");
         return;
     }
+    filesRemain_ = true;
     AddFailure(L"Could not remove", path, error == ERROR_SHARING_VIOLATION ? L"in use by another program" : nullptr);
 }
 
@@ -289,10 +333,14 @@ void Uninstaller::RemoveListedFiles()
     UninstallData data;
     const bool haveData = data.Load(dataPath);
     if (!haveData) {
-        if (GetFileAttributesW(dataPath) != INVALID_FILE_ATTRIBUTES)
+        // The installed files, whichever they are, stay.
+        if (GetFileAttributesW(dataPath) != INVALID_FILE_ATTRIBUTES) {
+            filesRemain_ = true;
             AddFailure(L"Could not read the list of installed files", dataPath, L"the file is damaged");
-        else if (GetFileAttributesW(location_) != INVALID_FILE_ATTRIBUTES)
+        } else if (GetFileAttributesW(location_) != INVALID_FILE_ATTRIBUTES) {
+            filesRemain_ = true;
             AddFailure(L"Could not read the list of installed files", dataPath, L"the file is missing");
+        }
     }
 
     // Files the setup writes beside the listed ones.
@@ -305,7 +353,11 @@ void Uninstaller::RemoveListedFiles()
     }
     for (const wchar_t* extra : extras)
         RemoveFile(extra, false);
-    if (haveData)
+    // The list and the uninstaller stay with the files that remain, for the next run.
+    finalPass_ = true;
+    if (deferred_[0] && !filesRemain_)
+        RemoveFile(deferred_, false);
+    if (haveData && !filesRemain_)
         RemoveFile(L"Uninstall", false);
 
     for (int i = 0; haveData && i < data.Count(); ++i)
@@ -453,11 +505,13 @@ bool Uninstaller::Run()
         selfIndex_ = 0;
 
     const LocationState state = ReadInstallLocation();
+    ReadRegisteredUninstaller();
     if (state == kNotInstalled)
         return false;
     found_ = true;
 
     if (state == kInvalidLocation) {
+        filesRemain_ = true;
         AddFailure(L"Refused to remove the files of", location_, L"not a folder below a drive or share");
     } else {
         RemoveListedFiles();
@@ -480,6 +534,9 @@ bool Uninstaller::Run()
             RemoveFolder(parent);
     }
 
-    RemoveKeyTree(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kUninstallKey);
+    // The entry stays while installed files do: the installation is still there, and the
+    // setup asks again about it.
+    if (!filesRemain_)
+        RemoveKeyTree(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kUninstallKey);
     return failures_ == 0;
 }

@@ -4,7 +4,9 @@
 // Removes the installation that the product's uninstall entry points to: the files named in
 // its uninstall data file and the files the setup wrote beside them, the Start-menu
 // shortcuts, the folders left empty, the product's registry keys and the entry itself.
-// What cannot be removed is collected in a report instead of stopping the run.
+// What cannot be removed is collected in a report instead of stopping the run. While an
+// installed file remains, the entry and the data file stay, so that a later run (the setup
+// asks again) can finish the job.
 class Uninstaller {
 public:
     Uninstaller();
@@ -29,6 +31,7 @@ private:
     enum LocationState { kNotInstalled, kInvalidLocation, kLocationFound };
 
     LocationState ReadInstallLocation();
+    void ReadRegisteredUninstaller();
     void RemoveListedFiles();
     void RemoveFile(const wchar_t* relative, bool reportMissing);
     void RemoveFoldersOf(const wchar_t* relative);
@@ -45,10 +48,14 @@ private:
 
     bool found_;
     bool truncated_;
+    bool filesRemain_;             // an installed file could not be removed
+    bool finalPass_;               // the registered uninstaller may go now
     int failures_;
     DWORD selfVolume_;
     ULONGLONG selfIndex_;
     wchar_t location_[kMaxPath];   // without a trailing separator
     wchar_t self_[kMaxPath];       // the running program, full path
+    wchar_t uninstaller_[kMaxPath]; // the program the entry starts, full path (may be empty)
+    wchar_t deferred_[kMaxPath];   // its name in the list, when listed
     wchar_t report_[kReportCapacity];
 };

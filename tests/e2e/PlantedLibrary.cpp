@@ -1,0 +1,18 @@
+// A library planted beside setup.exe under the name of a system library. Loaded, it leaves
+// the marker "<its own path>.loaded" and nothing else: it exports nothing.
+#include "foundation/Platform.h"
+
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID)
+{
+    if (reason != DLL_PROCESS_ATTACH)
+        return TRUE;
+    wchar_t path[MAX_PATH + 8];
+    const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return TRUE;
+    lstrcpyW(path + length, L".loaded");
+    HANDLE marker = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (marker != INVALID_HANDLE_VALUE)
+        CloseHandle(marker);
+    return TRUE;
+}
