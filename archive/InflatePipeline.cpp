@@ -8,12 +8,14 @@
 
 InflatePipeline::InflatePipeline()
     : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), thread_(nullptr), stop_(false), finished_(false),
-      buffers_(nullptr), head_(0), filled_(0), stream_(nullptr), streamBlock_(-1), streamContent_(0), produced_(0),
+      current_(0), buffers_(nullptr), head_(0), filled_(0), stream_(nullptr), streamBlock_(-1), streamContent_(0), produced_(0),
       ended_(false)
 {
     InitializeCriticalSection(&lock_);
     InitializeConditionVariable(&changed_);
     std::memset(slots_, 0, sizeof slots_);
+    for (int i = 0; i < kSlots; ++i)
+        states_[i] = kFree;
 }
 
 InflatePipeline::~InflatePipeline()
@@ -40,6 +42,8 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     finished_ = false;
     head_ = 0;
     filled_ = 0;
+    for (int i = 0; i < kSlots; ++i)
+        states_[i] = kFree;
     // The helper runs at the worker's priority: it is the worker's own work, done alongside.
     HANDLE thread = CreateThread(nullptr, 0, HelperProc, this, CREATE_SUSPENDED, nullptr);
     if (thread == nullptr)
@@ -53,20 +57,25 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
 const InflatePipeline::Piece& InflatePipeline::Take()
 {
     EnterCriticalSection(&lock_);
-    // Once it has to wait, the worker waits for two pieces (or the helper's end): every wait
-    // costs a wake-up of each thread, and on a busy machine each wake-up waits for a core.
-    if (filled_ == 0) {
-        while (filled_ < kBatch && !finished_)
-            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
-    }
-    if (filled_ == 0) {
-        // The helper ended without a piece for this: never the case when it ran its course,
-        // but the worker must not wait for ever. Served as a failure of the archive.
-        Piece& slot = slots_[head_];
-        slot.kind = kEnd;
-        slot.status = kInvalidData;
-        slot.entry = count_;
-        filled_ = 1;
+    for (;;) {
+        if (filled_ > 0 && states_[head_] == kReady)
+            break;
+        // Rather than wait, the worker inflates a small block itself: the next one it needs,
+        // or one further on while the helper fills the next.
+        if (InflateOnePending())
+            continue;
+        if (filled_ == 0 && finished_) {
+            // The helper ended without a piece for this: never the case when it ran its course,
+            // but the worker must not wait for ever. Served as a failure of the archive.
+            Piece& slot = slots_[head_];
+            slot.kind = kEnd;
+            slot.status = kInvalidData;
+            slot.entry = count_;
+            states_[head_] = kReady;
+            filled_ = 1;
+            break;
+        }
+        SleepConditionVariableCS(&changed_, &lock_, INFINITE);
     }
     const Piece& piece = slots_[head_];
     LeaveCriticalSection(&lock_);
@@ -77,11 +86,36 @@ void InflatePipeline::Release()
 {
     EnterCriticalSection(&lock_);
     if (filled_ > 0) {
+        states_[head_] = kFree;
         head_ = (head_ + 1) % kSlots;
         --filled_;
     }
     WakeAllConditionVariable(&changed_);
     LeaveCriticalSection(&lock_);
+}
+
+bool InflatePipeline::InflateOnePending()
+{
+    for (int i = 0; i < filled_; ++i) {
+        const int slot = (head_ + i) % kSlots;
+        if (states_[slot] != kPending)
+            continue;
+        states_[slot] = kInflating;
+        LeaveCriticalSection(&lock_);
+        InflateBlock(slots_[slot]);
+        EnterCriticalSection(&lock_);
+        states_[slot] = kReady;
+        WakeAllConditionVariable(&changed_);
+        return true;
+    }
+    return false;
+}
+
+void InflatePipeline::InflateBlock(Piece& piece)
+{
+    uLongf produced = static_cast<uLongf>(piece.contentSize);
+    const int result = uncompress(piece.data, &produced, piece.compressed, static_cast<uLong>(piece.compressedSize));
+    piece.status = result == Z_OK && produced == static_cast<uLongf>(piece.contentSize) ? kOk : kInvalidData;
 }
 
 void InflatePipeline::Stop()
@@ -103,6 +137,10 @@ DWORD WINAPI InflatePipeline::HelperProc(void* self)
     pipeline->Run();
     pipeline->CloseStream();
     EnterCriticalSection(&pipeline->lock_);
+    // Small blocks still pending are inflated before the helper ends; the worker may take
+    // some of them meanwhile.
+    while (!pipeline->stop_ && pipeline->InflateOnePending()) {
+    }
     pipeline->finished_ = true;
     WakeAllConditionVariable(&pipeline->changed_);
     LeaveCriticalSection(&pipeline->lock_);
@@ -112,16 +150,24 @@ DWORD WINAPI InflatePipeline::HelperProc(void* self)
 InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
 {
     EnterCriticalSection(&lock_);
-    // Likewise the helper, once the buffers are full, waits until half of them are free.
-    if (filled_ == kSlots) {
-        while (!stop_ && filled_ > kSlots - kBatch)
-            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
-    }
+    // Once the buffers are full, the helper inflates pending small blocks, or waits until half
+    // of the buffers are free: every wait costs a wake-up of each thread, and on a busy machine
+    // each wake-up waits for a core.
+    bool full = false;
     Piece* piece = nullptr;
-    if (!stop_) {
-        const int slot = (head_ + filled_) % kSlots;
-        piece = &slots_[slot];
-        piece->data = buffers_ + static_cast<size_t>(slot) * kPieceSize;
+    while (!stop_) {
+        if (filled_ == kSlots)
+            full = true;
+        if (filled_ < (full ? kSlots - kBatch + 1 : kSlots)) {
+            current_ = (head_ + filled_) % kSlots;
+            states_[current_] = kFilling;
+            ++filled_;
+            piece = &slots_[current_];
+            piece->data = buffers_ + static_cast<size_t>(current_) * kPieceSize;
+            break;
+        }
+        if (!InflateOnePending())
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
     }
     LeaveCriticalSection(&lock_);
     if (piece != nullptr) {
@@ -133,14 +179,16 @@ InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
         piece->from = 0;
         piece->to = 0;
         piece->wanted = false;
+        piece->compressed = nullptr;
+        piece->compressedSize = 0;
     }
     return piece;
 }
 
-void InflatePipeline::Publish()
+void InflatePipeline::Publish(bool pending)
 {
     EnterCriticalSection(&lock_);
-    ++filled_;
+    states_[current_] = pending ? kPending : kReady;
     WakeAllConditionVariable(&changed_);
     LeaveCriticalSection(&lock_);
 }
@@ -244,14 +292,11 @@ void InflatePipeline::Run()
             piece->block = entry.block;
             piece->contentSize = header.contentSize;
             piece->to = header.contentSize;
-            uLongf produced = static_cast<uLongf>(header.contentSize);
-            const int result = uncompress(piece->data, &produced, source_ + header.offset + ArchiveFormat::kBlockHeaderSize,
-                                          static_cast<uLong>(header.compressedSize));
-            const bool whole = result == Z_OK && produced == static_cast<uLongf>(header.contentSize);
-            piece->status = whole ? kOk : kInvalidData;
-            Publish();
-            if (!whole)
-                return;
+            piece->compressed = source_ + header.offset + ArchiveFormat::kBlockHeaderSize;
+            piece->compressedSize = header.compressedSize;
+            // Inflated by whichever thread comes to it first; a block that fails to inflate
+            // stops the worker there, and what the helper put after it is never used.
+            Publish(true);
             while (i < count_ && entries_[i].block == entry.block)
                 ++i;
             continue;

@@ -5,9 +5,12 @@ struct z_stream_s;
 
 // Inflates the blocks of an extraction on a helper thread, one step ahead of the worker that
 // writes the files: while the worker writes the files of one block, the helper inflates the
-// next block (or the next window of a large block) into a bounded set of buffers. The helper
-// never records an error: each piece carries a status that the worker records when it comes
-// to it, so the first failure is reported as the serial extraction would report it.
+// next block (or the next window of a large block) into a bounded set of buffers. A small
+// block's slot is handed out in list order before it is inflated, so whichever thread is free
+// first inflates it: the worker too, instead of waiting for the helper. A large block's
+// windows come from one stream, on the helper only. Neither side records an error while
+// inflating: each piece carries a status that the worker records when it comes to it, so the
+// first failure is reported as the serial extraction would report it.
 class InflatePipeline {
 public:
     // One entry of the list, as Archive::Find reports it.
@@ -34,9 +37,11 @@ public:
         long long to;
         bool wanted;
         unsigned char* data;    // content from offset `from` (kBlock: from 0)
+        const unsigned char* compressed;    // kBlock: the block's stream, until inflated
+        long long compressedSize;
     };
     static const int kSlots = 4;
-    static const int kBatch = 2;        // pieces a waiting thread waits for at once
+    static const int kBatch = 2;        // slots a helper with all buffers full waits to see free
     static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow: largest small block, window size
 
     InflatePipeline();
@@ -59,9 +64,17 @@ private:
 
     static DWORD WINAPI HelperProc(void* self);
     void Run();
-    // Helper side: a free slot to fill, null when stopped; Publish hands it to the worker.
+    // A slot from its reservation in list order until the worker releases it.
+    enum SlotState { kFree, kFilling, kPending, kInflating, kReady };
+
+    // Helper side: a free slot to fill, null when stopped; Publish hands it to the worker, or
+    // to whichever thread inflates it first when pending.
     Piece* BeginPiece(Kind kind, int entry);
-    void Publish();
+    void Publish(bool pending = false);
+    // With the lock held: claims a pending slot, inflates it without the lock, marks it ready.
+    // False when no slot is pending.
+    bool InflateOnePending();
+    static void InflateBlock(Piece& piece);
     bool FinishStream(int namedEntry);
     bool EmitWindows(int entry, long long to, bool wanted);
     void CloseStream();
@@ -76,9 +89,11 @@ private:
     bool stop_;
     bool finished_;     // the helper has returned
     Piece slots_[kSlots];
+    SlotState states_[kSlots];
+    int current_;   // the helper's slot between BeginPiece and Publish
     unsigned char* buffers_;
     int head_;      // first piece not yet released
-    int filled_;    // pieces published and not released
+    int filled_;    // slots reserved and not released
     // Helper-only state of the large block being streamed.
     z_stream_s* stream_;
     int streamBlock_;
