@@ -175,6 +175,21 @@ void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)
     Subscribe("Finish", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("OnClose", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("PageChanged", this, &KZ_UIWizardTask::OnPageChangedEvent);
+    // Posted, so it comes after the window is shown and before any input.
+    Subscribe("FirstPageShown", this, &KZ_UIWizardTask::OnFirstPageShownEvent);
+    Post("FirstPageShown");
+}
+
+void KZ_UIWizardTask::OnFirstPageShownEvent(const char*, KZ_EventListener*, void*)
+{
+    // Painted now: the loop would paint only once its queue is empty.
+    if (GetWindow() != nullptr)
+        RedrawWindow(GetWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    OnFirstPageShown();
+}
+
+void KZ_UIWizardTask::OnFirstPageShown()
+{
 }
 
 void KZ_UIWizardTask::OnPageChangedEvent(const char*, KZ_EventListener*, void*)
