@@ -13,6 +13,7 @@
 #include "ui/UILabel.h"
 #include "ui/UIRichText.h"
 
+#include <objbase.h>
 #include <shlobj.h>
 #include <cstring>
 #include <new>
@@ -30,7 +31,7 @@ HBRUSH PageColour()
 KZOrlixSetupWindow::KZOrlixSetupWindow(const WString& name, const WString& licenseEntry)
     : KZ_UIWizardTask(nullptr, name), licensePage_(nullptr), targetPage_(nullptr),
       summaryPage_(nullptr), pathLabel_(nullptr), agree_(nullptr), noAgree_(nullptr),
-      licenseView_(nullptr), finishSubscription_(nullptr), busy_(0), licenseLoaded_(false),
+      licenseView_(nullptr), finishSubscription_(nullptr), busy_(0), licenseLoaded_(false), comInitialized_(false),
       licenseEntry_(licenseEntry)
 {
     SetFallbackCatalog("KZOrlixSetup");
@@ -41,6 +42,8 @@ KZOrlixSetupWindow::~KZOrlixSetupWindow()
 {
     // Our own subscriptions go with the listener base.
     finishSubscription_ = nullptr;
+    if (comInitialized_)
+        CoUninitialize();
 }
 
 bool KZOrlixSetupWindow::IsKindOf(const char* className) const
@@ -102,6 +105,10 @@ void KZOrlixSetupWindow::BuildLicensePage()
 
 void KZOrlixSetupWindow::OnFirstPageShown()
 {
+    // Its result is ignored: without COM the shell dialogs fail later, which does not stop the
+    // setup.
+    if (!comInitialized_)
+        comInitialized_ = SUCCEEDED(CoInitialize(nullptr));
     LoadLicenseText();
 }
 

@@ -24,7 +24,8 @@ public:
 
     void AddPages() override;
     void OnPageChanged(KZ_UIWindow* page) override;
-    // Loads the license text.
+    // Initialises COM on this thread (the folder dialog and the shell need it) and loads the
+    // license text.
     void OnFirstPageShown() override;
 
     virtual void BuildLicensePage();
@@ -78,6 +79,7 @@ private:
     EventSubscription* finishSubscription_;
     int busy_;
     bool licenseLoaded_;
+    bool comInitialized_;   // by OnFirstPageShown, undone by the destructor
     WString licenseEntry_;
     WString uninstallerBaseName_;
 };
