@@ -57,8 +57,13 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
 const InflatePipeline::Piece& InflatePipeline::Take()
 {
     EnterCriticalSection(&lock_);
+    bool waited = false;
     for (;;) {
-        if (filled_ > 0 && states_[head_] == kReady)
+        // Once it has had to wait, the worker waits for two pieces (or the helper's end):
+        // every wait costs a wake-up of each thread, and on a busy machine each wake-up waits
+        // for a core.
+        if (filled_ > 0 && states_[head_] == kReady &&
+            (!waited || finished_ || (filled_ > 1 && states_[(head_ + 1) % kSlots] == kReady)))
             break;
         // Rather than wait, the worker inflates a small block itself: the next one it needs,
         // or one further on while the helper fills the next.
@@ -76,6 +81,7 @@ const InflatePipeline::Piece& InflatePipeline::Take()
             break;
         }
         SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+        waited = true;
     }
     const Piece& piece = slots_[head_];
     LeaveCriticalSection(&lock_);

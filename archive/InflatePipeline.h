@@ -41,7 +41,7 @@ public:
         long long compressedSize;
     };
     static const int kSlots = 4;
-    static const int kBatch = 2;        // slots a helper with all buffers full waits to see free
+    static const int kBatch = 2;        // pieces a waiting thread waits for at once
     static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow: largest small block, window size
 
     InflatePipeline();
