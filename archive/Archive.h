@@ -32,6 +32,10 @@ public:
     // block, so writing a block's entries in order inflates it once. *outFailed tells a failure
     // of out (its own error recorded) from one of the archive.
     HRESULT WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed);
+    // Before anything is written for an entry: a small block is inflated and checked into the
+    // block cache now (its failure recorded), so a bad block is known before the target is
+    // touched. *streamed tells a large block, whose check comes only at its stream's end.
+    HRESULT PrepareEntry(const Entry& entry, bool* streamed);
     // Inflates the rest of a block left open by WriteEntry, so every byte written from it has
     // passed the stream's check; "Archive.InvalidData" when it does not. WriteEntry does the
     // same before it opens another stream; an entry of a small block leaves the stream open.
@@ -90,9 +94,13 @@ private:
 // Version text of the product in the embedded archive (CR and LF dropped).
 HRESULT GetPackagedVersion(WString* version);
 // Extracts every file of the SETUP list resource listName below installFolder and writes
-// installFolder\Uninstall.
+// installFolder\Uninstall. A helper thread inflates the next blocks while the calling thread
+// writes the files of the current one (and inflates a small block itself rather than wait);
+// files are written in list order on the calling thread, which alone records errors, and the
+// helper is joined before the function returns. A block that fails its check never replaces
+// an existing file: a small block is checked before its target is opened, a large block's
+// entries replace existing targets only once its check has passed.
 HRESULT ExtractResourceArchive(const WString& installFolder, const WString& listName);
-// Whether an entry name stays below the install folder (relative, no ":", no empty component,
-// no component of dots and spaces alone such as "..", no device name; "/" and "\" both
-// separators).
+// Whether an entry name is one the setup extracts: the rule the packer applies too
+// (SafeName::Check), so that a name stays below the install folder and names the file it says.
 bool IsSafeEntryName(const WString& name);

@@ -35,6 +35,25 @@ HRESULT FileBuffer::OpenWrite(const WString& path)
     return S_OK;
 }
 
+HRESULT FileBuffer::OpenNew(const WString& path, const WString& reportedPath, bool* exists)
+{
+    Close();
+    *exists = false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
+            *exists = true;
+            return E_FAIL;
+        }
+        PlatformError::SetSystemError(code);
+        PlatformError::AddContext(nullptr, L"CreateFile.Write", reportedPath);
+        return E_FAIL;
+    }
+    file_ = file;
+    return S_OK;
+}
+
 HRESULT FileBuffer::WriteBuffer(const void* data, int size)
 {
     if (file_ == nullptr) {

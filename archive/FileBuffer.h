@@ -8,6 +8,9 @@ public:
     ~FileBuffer() override;
 
     HRESULT OpenWrite(const WString& path);
+    // Creates path only if no file of that name exists; false with *exists set when one does
+    // (nothing recorded then). Any other failure is recorded with reportedPath as the file.
+    HRESULT OpenNew(const WString& path, const WString& reportedPath, bool* exists);
     HRESULT WriteBuffer(const void* data, int size) override;
     HRESULT Close();
     bool IsOpen() const { return file_ != nullptr; }

@@ -1,12 +1,13 @@
-// bench_firstwindow: time from starting a program to its first window being visible.
+// bench_firstwindow: time from starting a program to its first window being visible and
+// painted.
 //
 //   bench_firstwindow PROGRAM CLASS CAPTION [CHILD]
 //
 // Starts PROGRAM (CreateProcessW), polls in a bounded loop for a visible top-level window of
 // that process with the window class CLASS and the caption CAPTION, and, when CHILD is given,
 // for that window's direct child of the same class named CHILD to be visible too (the
-// wizard's "Welcome" page). Then it asks the window to close (WM_CLOSE) and waits for the
-// program to end. Prints "window_s=..." (seconds from just before CreateProcessW) and
+// wizard's "Welcome" page); both with nothing left to paint (GetUpdateRect). Then it asks
+// the window to close (WM_CLOSE) and waits for the program to end. Prints "window_s=..." (seconds from just before CreateProcessW) and
 // "exit_s=..." (until the process had ended after the close request).
 #include "foundation/Platform.h"
 
@@ -50,9 +51,12 @@ BOOL CALLBACK Visit(HWND window, LPARAM parameter)
     GetWindowTextW(window, text, 256);
     if (std::wcscmp(text, search->caption) != 0)
         return TRUE;
+    // Painted as well: a window shown while its thread is still busy stays blank until then.
+    if (GetUpdateRect(window, nullptr, FALSE))
+        return TRUE;
     if (search->child != nullptr) {
         HWND page = FindWindowExW(window, nullptr, search->className, search->child);
-        if (page == nullptr || !IsWindowVisible(page))
+        if (page == nullptr || !IsWindowVisible(page) || GetUpdateRect(page, nullptr, FALSE))
             return TRUE;
     }
     search->found = window;

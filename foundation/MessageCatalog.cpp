@@ -3,7 +3,9 @@
 #include "archive/Archive.h"
 #include "archive/ResourceBuffer.h"
 
+#include <cstring>
 #include <cwchar>
+#include <new>
 
 namespace {
 
@@ -20,6 +22,100 @@ public:
     LookupMark() { t_lookupRunning = true; }
     ~LookupMark() { t_lookupRunning = false; }
 };
+
+// Catalog texts kept between BeginStartupCache and EndStartupCache on this thread: a handful of catalogs of a few KB.
+struct CachedCatalog {
+    char* name;     // null for the default catalog
+    char* text;     // null when the catalog is missing
+    int size;
+};
+const int kCachedCatalogs = 8;
+struct CatalogCache {
+    int depth = 0;
+    int count = 0;
+    CachedCatalog catalogs[kCachedCatalogs];
+};
+thread_local CatalogCache t_cache;
+
+bool SameCatalog(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return std::strcmp(a, b) == 0;
+}
+
+char* CopyBytes(const char* bytes, int size)
+{
+    char* copy = new (std::nothrow) char[static_cast<size_t>(size) + 1];
+    if (copy != nullptr) {
+        std::memcpy(copy, bytes, static_cast<size_t>(size));
+        copy[size] = 0;
+    }
+    return copy;
+}
+
+// Reads a catalog's text from the install archive, or the plain catalog resource when the
+// program has no archive. False when neither has it. *text points into memory that lives as
+// long as *archive.
+bool ReadCatalog(const char* catalog, ResourceBuffer* resource, Archive* archive, const char** text, int* size)
+{
+    if (resource->Open(L"RESOURCES", L"KZ") == S_OK) {
+        if (archive->Open(resource->Data(), resource->Remaining()) != S_OK)
+            return false;
+        WString entry(L"resources\\msgcatalog\\");
+        entry.Append(catalog != nullptr ? FromMultiByte(catalog, -1, CP_ACP) : WString(L"KZ_PlatformErrors"));
+        entry.Append(L".QorNls");
+        const void* content = nullptr;
+        if (archive->Get(entry, &content, size) != S_OK)
+            return false;
+        *text = static_cast<const char*>(content);
+        return true;
+    }
+    if (resource->Open(L"RESOURCES", L"MSGCATALOG") != S_OK)
+        return false;
+    *text = reinterpret_cast<const char*>(resource->Data());
+    *size = resource->Remaining();
+    return true;
+}
+
+// The catalog's text as this thread's start-up cache holds it, read and kept on first use.
+// False when there is no cache to use (the caller reads the archive itself).
+bool CachedText(const char* catalog, const char** text, int* size, bool* present)
+{
+    CatalogCache& cache = t_cache;
+    if (cache.depth == 0)
+        return false;
+    for (int i = 0; i < cache.count; ++i) {
+        if (SameCatalog(cache.catalogs[i].name, catalog)) {
+            *text = cache.catalogs[i].text;
+            *size = cache.catalogs[i].size;
+            *present = *text != nullptr;
+            return true;
+        }
+    }
+    if (cache.count == kCachedCatalogs)
+        return false;
+    ResourceBuffer resource;
+    Archive archive;
+    const char* read = nullptr;
+    int readSize = 0;
+    CachedCatalog entry = {nullptr, nullptr, 0};
+    if (catalog != nullptr && (entry.name = CopyBytes(catalog, static_cast<int>(std::strlen(catalog)))) == nullptr)
+        return false;
+    if (ReadCatalog(catalog, &resource, &archive, &read, &readSize)) {
+        entry.text = CopyBytes(read, readSize);
+        if (entry.text == nullptr) {
+            delete[] entry.name;
+            return false;
+        }
+        entry.size = readSize;
+    }
+    cache.catalogs[cache.count++] = entry;
+    *text = entry.text;
+    *size = entry.size;
+    *present = entry.text != nullptr;
+    return true;
+}
 
 inline bool IsBlank(char byte)
 {
@@ -126,24 +222,16 @@ WString MessageCatalog::Lookup(const char* catalog, const WString& key, const WS
 
     WString text;
     bool found = false;
-    ResourceBuffer resource;
-    if (resource.Open(L"RESOURCES", L"KZ") == S_OK) {
-        Archive archive;
-        if (archive.Open(resource.Data(), resource.Remaining()) != S_OK)
-            return key;
-        WString entry(L"resources\\msgcatalog\\");
-        entry.Append(catalog != nullptr ? FromMultiByte(catalog, -1, CP_ACP) : WString(L"KZ_PlatformErrors"));
-        entry.Append(L".QorNls");
-        const void* content = nullptr;
-        int length = 0;
-        if (archive.Get(entry, &content, &length) != S_OK)
-            return key;
-        found = FindInText(static_cast<const char*>(content), length, key, &text);
+    const char* catalogText = nullptr;
+    int size = 0;
+    bool present = false;
+    if (CachedText(catalog, &catalogText, &size, &present)) {
+        found = present && FindInText(catalogText, size, key, &text);
     } else {
-        ResourceBuffer plain;
-        if (plain.Open(L"RESOURCES", L"MSGCATALOG") != S_OK)
-            return key;
-        found = FindInText(reinterpret_cast<const char*>(plain.Data()), plain.Remaining(), key, &text);
+        ResourceBuffer resource;
+        Archive archive;
+        found = ReadCatalog(catalog, &resource, &archive, &catalogText, &size) &&
+                FindInText(catalogText, size, key, &text);
     }
     if (!found)
         return key;
@@ -155,6 +243,23 @@ WString MessageCatalog::Lookup(const char* catalog, const WString& key, const WS
         text = text.ReplaceAll(marker, parameters.At(j - 1));
     }
     return text;
+}
+
+void MessageCatalog::BeginStartupCache()
+{
+    ++t_cache.depth;
+}
+
+void MessageCatalog::EndStartupCache()
+{
+    CatalogCache& cache = t_cache;
+    if (cache.depth == 0 || --cache.depth > 0)
+        return;
+    for (int i = 0; i < cache.count; ++i) {
+        delete[] cache.catalogs[i].name;
+        delete[] cache.catalogs[i].text;
+    }
+    cache.count = 0;
 }
 
 WString MessageCatalog::Lookup(const char* catalog, const WString& key)

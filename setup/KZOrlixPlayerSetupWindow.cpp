@@ -38,6 +38,7 @@ AsyncTask* KZOrlixPlayerSetupWindow::CreateTask()
 {
     const char* license = nullptr;
     int licenseSize = 0;
+    LoadLicenseText();
     if (GetLicenseView() != nullptr)
         GetLicenseView()->GetDocument(&license, &licenseSize);
     if (license == nullptr)

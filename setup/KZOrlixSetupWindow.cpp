@@ -13,6 +13,7 @@
 #include "ui/UILabel.h"
 #include "ui/UIRichText.h"
 
+#include <objbase.h>
 #include <shlobj.h>
 #include <cstring>
 #include <new>
@@ -30,7 +31,8 @@ HBRUSH PageColour()
 KZOrlixSetupWindow::KZOrlixSetupWindow(const WString& name, const WString& licenseEntry)
     : KZ_UIWizardTask(nullptr, name), licensePage_(nullptr), targetPage_(nullptr),
       summaryPage_(nullptr), pathLabel_(nullptr), agree_(nullptr), noAgree_(nullptr),
-      licenseView_(nullptr), finishSubscription_(nullptr), busy_(0), licenseEntry_(licenseEntry)
+      licenseView_(nullptr), finishSubscription_(nullptr), busy_(0), licenseLoaded_(false), comInitialized_(false),
+      licenseEntry_(licenseEntry)
 {
     SetFallbackCatalog("KZOrlixSetup");
     finishSubscription_ = Subscribe("Finish", this, &KZOrlixSetupWindow::OnFinishEvent);
@@ -40,6 +42,8 @@ KZOrlixSetupWindow::~KZOrlixSetupWindow()
 {
     // Our own subscriptions go with the listener base.
     finishSubscription_ = nullptr;
+    if (comInitialized_)
+        CoUninitialize();
 }
 
 bool KZOrlixSetupWindow::IsKindOf(const char* className) const
@@ -62,6 +66,8 @@ void KZOrlixSetupWindow::AddPages()
 
 void KZOrlixSetupWindow::OnPageChanged(KZ_UIWindow* page)
 {
+    if (page != nullptr && page == licensePage_)
+        LoadLicenseText();
     CheckPage(page, ProductDefinition::GetRegistryKeyName());
 }
 
@@ -75,10 +81,8 @@ void KZOrlixSetupWindow::BuildLicensePage()
     agree_ = new (std::nothrow) KZ_UIRadioButton(licensePage_, L"Agree");
     noAgree_ = new (std::nothrow) KZ_UIRadioButton(licensePage_, L"NoAgree");
 
-    // Without the document (or the rich edit library) the view stays empty; the user can
-    // still accept.
-    if (licenseView_ != nullptr)
-        licenseView_->LoadRtf(licenseEntry_);
+    // The text is loaded once the Welcome page is painted: the rich-edit control takes about
+    // 100 ms to read it.
     if (agree_ != nullptr) {
         agree_->SetCheck(0);
         agree_->Subscribe("OnPushed", this, &KZOrlixSetupWindow::OnLicenseChoiceEvent);
@@ -97,6 +101,25 @@ void KZOrlixSetupWindow::BuildLicensePage()
     grid->SetColumnWeight(0, 1);
     grid->SetRowWeight(0, 1);
     licensePage_->SetLayout(grid);
+}
+
+void KZOrlixSetupWindow::OnFirstPageShown()
+{
+    // Its result is ignored: without COM the shell dialogs fail later, which does not stop the
+    // setup.
+    if (!comInitialized_)
+        comInitialized_ = SUCCEEDED(CoInitialize(nullptr));
+    LoadLicenseText();
+}
+
+void KZOrlixSetupWindow::LoadLicenseText()
+{
+    if (licenseLoaded_ || licenseView_ == nullptr)
+        return;
+    licenseLoaded_ = true;
+    // Without the document (or the rich edit library) the view stays empty; the user can
+    // still accept.
+    licenseView_->LoadRtf(licenseEntry_);
 }
 
 // Target and Summary: the header banner on top, the content panel taking the rest.

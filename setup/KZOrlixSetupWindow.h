@@ -24,6 +24,9 @@ public:
 
     void AddPages() override;
     void OnPageChanged(KZ_UIWindow* page) override;
+    // Initialises COM on this thread (the folder dialog and the shell need it) and loads the
+    // license text.
+    void OnFirstPageShown() override;
 
     virtual void BuildLicensePage();
     virtual void BuildTargetPage();
@@ -45,6 +48,9 @@ public:
     KZ_UIRadioButton* GetAgreeButton() const { return agree_; }
     KZ_UIRadioButton* GetNoAgreeButton() const { return noAgree_; }
     UIRichText* GetLicenseView() const { return licenseView_; }
+    // Loads the license text into the license view, once; the License page loads it when
+    // shown before that.
+    void LoadLicenseText();
     const WString& GetLicenseEntry() const { return licenseEntry_; }
     const WString& GetUninstallerBaseName() const { return uninstallerBaseName_; }
     // "\code\bin\" + uninstaller base name + ".exe", relative to the install directory.
@@ -72,6 +78,8 @@ private:
     UIRichText* licenseView_;
     EventSubscription* finishSubscription_;
     int busy_;
+    bool licenseLoaded_;
+    bool comInitialized_;   // by OnFirstPageShown, undone by the destructor
     WString licenseEntry_;
     WString uninstallerBaseName_;
 };

@@ -1,6 +1,7 @@
 #include "ui/KZ_UIWizardTask.h"
 
 #include "foundation/AsyncTask.h"
+#include "foundation/MessageCatalog.h"
 #include "foundation/PlatformError.h"
 #include "ui/KZ_UIButton.h"
 #include "ui/KZ_UIPanel.h"
@@ -169,9 +170,26 @@ void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)
     ShowPage(welcomePage_);
     // 500 x 400 at 96 DPI, as large on the screen at any other.
     CenterOnDesktop(UILook::Scale(500), UILook::Scale(400));
+    // The start-up's catalog texts are no longer kept (begun by the program's entry point).
+    MessageCatalog::EndStartupCache();
     Subscribe("Finish", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("OnClose", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("PageChanged", this, &KZ_UIWizardTask::OnPageChangedEvent);
+    // Posted, so it comes after the window is shown and before any input.
+    Subscribe("FirstPageShown", this, &KZ_UIWizardTask::OnFirstPageShownEvent);
+    Post("FirstPageShown");
+}
+
+void KZ_UIWizardTask::OnFirstPageShownEvent(const char*, KZ_EventListener*, void*)
+{
+    // Painted now: the loop would paint only once its queue is empty.
+    if (GetWindow() != nullptr)
+        RedrawWindow(GetWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    OnFirstPageShown();
+}
+
+void KZ_UIWizardTask::OnFirstPageShown()
+{
 }
 
 void KZ_UIWizardTask::OnPageChangedEvent(const char*, KZ_EventListener*, void*)

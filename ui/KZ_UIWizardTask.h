@@ -32,6 +32,9 @@ public:
     virtual AsyncTask* CreateTask() = 0;
     // Called on every page change, before the Install page starts the task.
     virtual void OnPageChanged(KZ_UIWindow* page);
+    // Called once the Welcome page has been painted, for the work the first page does not
+    // need (it would hold back its painting).
+    virtual void OnFirstPageShown();
 
     // Null until "Create" was delivered.
     KZ_UIPanel* GetWelcomePage() const { return welcomePage_; }
@@ -45,6 +48,7 @@ public:
 private:
     void OnCreate(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnPageChangedEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
+    void OnFirstPageShownEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnTaskProgress(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnTaskEnd(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnQuitRequest(const char* eventName, KZ_EventListener* publisher, void* userData);

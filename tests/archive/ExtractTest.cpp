@@ -1,11 +1,15 @@
 // ExtractResourceArchive over this executable's own resources.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ResourceBuffer.h"
 #include "foundation/PlatformError.h"
+
+#include <tlhelp32.h>
 
 using namespace ArchiveTest;
 
@@ -54,6 +58,23 @@ void ExpectSameAsPayload(const std::wstring& install, const std::wstring& name, 
     ASSERT_TRUE(ReadFileBytes(install + L"\\" + name, &written)) << std::string(name.begin(), name.end());
     EXPECT_EQ(expected.size(), written.size());
     EXPECT_TRUE(expected == written) << std::string(name.begin(), name.end());
+}
+
+// Threads of this process: the extraction's helper thread must be gone when it returns.
+int ThreadsOfThisProcess()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    int count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
 }
 
 // Where an entry of this executable's install archive lies.
@@ -203,7 +224,9 @@ TEST(ExtractResourceArchive, MissingListFails)
 TEST(ExtractResourceArchive, MissingEntryStopsPartWay)
 {
     TempFolder folder;
+    const int threads = ThreadsOfThisProcess();
     EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Missing"));
+    EXPECT_EQ(threads, ThreadsOfThisProcess());
     EXPECT_EQ(L"Archive.NotFound", W(PlatformError::GetErrorText()));
     EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [no\\such\\entry.txt] from the install archive"}), Context());
     // Files before the failure stay, the ones after are not written, no uninstall data.
@@ -298,18 +321,25 @@ TEST(ExtractResourceArchive, OverlongListLineIsRefused)
     EXPECT_TRUE(FileExists(folder / L"data\\small\\file 1.bin"));
 }
 
-TEST(IsSafeEntryName, StaysBelowTheInstallFolder)
+// The table kzpack_safe_names runs against kzpack: the setup takes exactly the names it packs.
+TEST(IsSafeEntryName, SameTableAsThePacker)
 {
-    const wchar_t* safe[] = {L"a", L"code\\bin\\viewer.exe", L"docs\\read me.txt", L"caf\u00e9\\\u20ac",
-                             L"a/b", L".hidden", L"a\\..b", L"a\\b..", L"cons.d\\x", L"console"};
-    for (const wchar_t* name : safe)
-        EXPECT_TRUE(IsSafeEntryName(name)) << std::wstring(name).size();
-    const wchar_t* unsafe[] = {L"", L"\\a", L"/a", L"\\\\server\\share\\a", L"\\\\?\\C:\\a", L"C:a", L"C:\\a",
-                               L"a:b", L"a\\\\b", L"a\\", L"a/", L"..", L"..\\a", L"a\\..", L"a\\..\\..\\b",
-                               L"a/../b", L".", L"a\\.\\b", L"...", L"a\\.. \\b", L" ", L"NUL", L"code\\con",
-                               L"aux.txt", L"con.d\\x", L"Com1", L"lpt9.log", L"CONOUT$"};
-    for (const wchar_t* name : unsafe)
-        EXPECT_FALSE(IsSafeEntryName(name)) << std::wstring(name).size();
+    const std::string table = ResourceBytes(L"SAFENAMES", L"TABLE");
+    int cases = 0;
+    size_t position = 0;
+    while (position < table.size()) {
+        size_t end = table.find('\n', position);
+        if (end == std::string::npos)
+            end = table.size();
+        const std::string row = table.substr(position, end - position);
+        position = end + 1;
+        if (row.size() < 2 || row[0] == '#')
+            continue;
+        const std::wstring name = FromCp1252(row.substr(2));
+        EXPECT_EQ(row[0] == '+', IsSafeEntryName(WString(name.c_str(), static_cast<int>(name.size())))) << row;
+        ++cases;
+    }
+    EXPECT_GT(cases, 40);
 }
 
 // The STREAM list's entries lie in a small block, then one block of several MB ("lead.txt",
@@ -338,56 +368,120 @@ TEST(ExtractResourceArchive, LargeBlocksAreWrittenThroughTheWindowByteForByte)
     EXPECT_EQ(UninstallBytes(ListNames(ResourceBytes(L"STREAM", L"SETUP"))), uninstall);
 }
 
-TEST(ExtractResourceArchive, DamagedLargeBlockFailsAndLeavesNoPartFile)
+// Names of the files in a folder tree, relative to it.
+static std::vector<std::wstring> FilesBelow(const std::wstring& root, const std::wstring& relative = L"")
 {
-    const Placement movie = Place(L"stream\\movie.dat");
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::wstring& below : FilesBelow(root, relative + name + L"\\"))
+                names.push_back(below);
+        } else {
+            names.push_back(relative + name);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+// Installing over an earlier installation from a damaged archive: a block that fails its check
+// never replaces an existing file, small blocks (checked before the target is touched) and
+// large ones (written beside the target, put in place once the check has passed) alike.
+TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
+{
+    const Placement before = Place(L"stream\\before.bin"), movie = Place(L"stream\\movie.dat");
+    ASSERT_GE(before.block, 0);
     ASSERT_GE(movie.block, 0);
-    const size_t stream = static_cast<size_t>(movie.header.offset) + ArchiveFormat::kBlockHeaderSize;
-    const size_t streamEnd = stream + static_cast<size_t>(movie.header.compressedSize);
+    auto streamEnd = [](const Placement& p) {
+        return static_cast<size_t>(p.header.offset) + ArchiveFormat::kBlockHeaderSize +
+               static_cast<size_t>(p.header.compressedSize);
+    };
+    const std::vector<std::wstring> stream = {L"before.bin", L"lead.txt", L"empty.dat", L"noise.bin",
+                                              L"movie.dat", L"after.txt", L"tail.bin"};
+    const std::vector<std::wstring> largeBlock = {L"lead.txt", L"empty.dat", L"noise.bin", L"movie.dat"};
     struct Case {
         const char* what;
+        const wchar_t* list;
         size_t offset;
+        const wchar_t* named;
+        std::vector<std::wstring> replaced;   // files written before the failure
     };
-    // Both show only at the stream's end, inside the block's last entry: MBs after its start.
-    const Case cases[] = {{"Adler-32 of the block", streamEnd - 1}, {"deflate data near the end", streamEnd - 300}};
+    // The large block's faults show only at its stream's end, MBs after its start.
+    const Case cases[] = {
+        {"small block's Adler-32", L"Stream", streamEnd(before) - 1, L"stream\\before.bin", {}},
+        {"small block's deflate data", L"Stream", streamEnd(before) - 300, L"stream\\before.bin", {}},
+        {"large block's Adler-32", L"Stream", streamEnd(movie) - 1, L"stream\\movie.dat", {L"before.bin"}},
+        {"large block's deflate data", L"Stream", streamEnd(movie) - 300, L"stream\\movie.dat", {L"before.bin"}},
+        // The check runs when the extraction leaves the block and names the file that came
+        // from it, not the next one.
+        {"large block, only its first entry listed", L"StreamHead", streamEnd(movie) - 1, L"stream\\lead.txt", {}},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder folder;
+        ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
+        for (const std::wstring& name : stream)
+            ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier " + std::string(name.begin(), name.end())));
         {
             DamagedResource damage(c.offset);
             ASSERT_TRUE(damage.Ok());
-            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+            const int threads = ThreadsOfThisProcess();
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), c.list));
+            // The helper that inflated ahead is joined on the way out.
+            EXPECT_EQ(threads, ThreadsOfThisProcess());
         }
         EXPECT_EQ(L"Archive.InvalidData", W(PlatformError::GetErrorText()));
-        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [stream\\movie.dat] from the install archive"}), Context());
-        // The file being written when the block failed is gone; the ones before stay, the ones
-        // after were not written, and there is no uninstall data.
-        EXPECT_FALSE(FileExists(folder / L"stream\\movie.dat"));
-        ExpectSameAsPayload(folder.Path(), L"stream\\before.bin", L"src\\stream\\before.bin");
-        ExpectSameAsPayload(folder.Path(), L"stream\\lead.txt", L"src\\stream\\lead.txt");
-        EXPECT_TRUE(FileExists(folder / L"stream\\empty.dat"));
-        EXPECT_TRUE(FileExists(folder / L"stream\\noise.bin"));
-        EXPECT_FALSE(FileExists(folder / L"stream\\after.txt"));
-        EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [" + std::wstring(c.named) + L"] from the install archive"}),
+                  Context());
+        for (const std::wstring& name : stream) {
+            if (std::find(c.replaced.begin(), c.replaced.end(), name) != c.replaced.end()) {
+                ExpectSameAsPayload(folder.Path(), L"stream\\" + name, L"src\\stream\\" + name);
+                continue;
+            }
+            std::string bytes;
+            ASSERT_TRUE(ReadFileBytes(folder / (L"stream\\" + name), &bytes));
+            EXPECT_EQ("earlier " + std::string(name.begin(), name.end()), bytes);
+        }
+        // Nothing else: no temporary or part-written file, no uninstall data.
+        std::vector<std::wstring> left = FilesBelow(folder.Path());
+        std::sort(left.begin(), left.end());
+        std::vector<std::wstring> expected;
+        for (const std::wstring& name : stream)
+            expected.push_back(L"stream\\" + name);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(expected, left);
     }
     {
-        SCOPED_TRACE("only the large block's first entry listed");
+        SCOPED_TRACE("into an empty folder");
         TempFolder folder;
         {
-            DamagedResource damage(streamEnd - 1);
+            DamagedResource damage(streamEnd(movie) - 1);
             ASSERT_TRUE(damage.Ok());
-            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
         }
-        // The check runs when the extraction leaves the block, and names the file that came
-        // from it, not the next one, which is not touched.
-        EXPECT_EQ(L"Archive.InvalidData", W(PlatformError::GetErrorText()));
-        EXPECT_EQ((std::vector<std::wstring>{L"Unable to read [stream\\lead.txt] from the install archive"}), Context());
-        EXPECT_TRUE(FileExists(folder / L"stream\\lead.txt"));
-        EXPECT_FALSE(FileExists(folder / L"stream\\after.txt"));
-        EXPECT_FALSE(FileExists(folder / L"Uninstall"));
+        // Only what came from checked blocks is there.
+        EXPECT_EQ((std::vector<std::wstring>{L"stream\\before.bin"}), FilesBelow(folder.Path()));
     }
-    // The archive is whole again.
+    // The archive whole again: every earlier file is replaced, and nothing else is left.
     TempFolder folder;
-    EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
-    ExpectSameAsPayload(folder.Path(), L"stream\\after.txt", L"src\\stream\\after.txt");
+    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
+    for (const std::wstring& name : largeBlock)
+        ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier"));
+    EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+    std::vector<std::wstring> expected = {L"Uninstall"};
+    for (const std::wstring& name : stream) {
+        ExpectSameAsPayload(folder.Path(), L"stream\\" + name, L"src\\stream\\" + name);
+        expected.push_back(L"stream\\" + name);
+    }
+    std::vector<std::wstring> left = FilesBelow(folder.Path());
+    std::sort(left.begin(), left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, left);
 }

@@ -39,6 +39,28 @@ TEST(CatalogLookup, NullCatalogIsPlatformErrors)
                 L"Unable to open file [/P1] in read mode");
 }
 
+// The start-up keeps each catalog's text once read: every catalog still answers with its own
+// texts, a missing one with the key, and the texts stay right after the cache ends.
+TEST(CatalogLookup, StartupCacheAnswersAsTheArchiveDoes)
+{
+    MessageCatalog::BeginStartupCache();
+    MessageCatalog::BeginStartupCache();
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(MessageCatalog::Lookup("KZ_NoSuchCatalog", L"Next.Title") == L"Next.Title");
+        EXPECT_TRUE(MessageCatalog::Lookup("KZ_UIWizard", L"Next.Title") == L"&Next >");
+        EXPECT_TRUE(MessageCatalog::Lookup(nullptr, L"CopyFile", Params({L"a", L"b"})) ==
+                    L"Failed to copy file [a] to [b]");
+        EXPECT_TRUE(MessageCatalog::Lookup("KZ_PlatformErrors", L"OutOfMemory") ==
+                    L"Out of memory, memory allocation failed");
+        EXPECT_TRUE(MessageCatalog::Lookup("KZ_UIWizard", L"OutOfMemory") == L"OutOfMemory");
+        EXPECT_TRUE(MessageCatalog::Lookup("KZ_UIWizard", L"Back.Title") == L"< &Back");
+        // The inner end keeps the cache for the outer one.
+        MessageCatalog::EndStartupCache();
+    }
+    MessageCatalog::EndStartupCache();
+    EXPECT_TRUE(MessageCatalog::Lookup("KZ_UIWizard", L"Back.Title") == L"< &Back");
+}
+
 TEST(CatalogLookup, DuplicatedKeyGivesFirstText)
 {
     EXPECT_TRUE(MessageCatalog::Lookup(nullptr, L"CoCreateInstance.E_NOINTERFACE") ==

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "Cp1252.h"
+#include "archive/SafeName.h"
 
 namespace {
 
@@ -46,25 +47,6 @@ bool Utf8SequenceAt(const std::string& s, size_t i)
     return true;
 }
 
-bool IsDeviceName(const std::u16string& component)
-{
-    std::u16string base = component.substr(0, component.find(u'.'));
-    while (!base.empty() && base.back() == u' ')
-        base.pop_back();
-    std::string upper;
-    for (char16_t c : base) {
-        if (c >= 0x80)
-            return false;
-        upper.push_back(static_cast<char>(c >= u'a' && c <= u'z' ? c - 0x20 : c));
-    }
-    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL")
-        return true;
-    if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-        upper[3] >= '1' && upper[3] <= '9')
-        return true;
-    return false;
-}
-
 } // namespace
 
 std::string FileList::CheckTarget(const std::string& bytes, const std::u16string& name)
@@ -79,41 +61,35 @@ std::string FileList::CheckTarget(const std::string& bytes, const std::u16string
 
 std::string FileList::CheckName(const std::u16string& name)
 {
-    if (name.empty())
+    size_t start = 0, length = 0;
+    const SafeName::Problem problem = SafeName::Check(name.data(), name.size(), &start, &length);
+    const std::string shown = "target \"" + Cp1252::Utf16ToUtf8(name) + "\"";
+    const std::string component = "\"" + Cp1252::Utf16ToUtf8(name.substr(start, length)) + "\"";
+    switch (problem) {
+    case SafeName::kSafe:
+        return std::string();
+    case SafeName::kEmpty:
         return "target is empty";
-    const std::string shown = "\"" + Cp1252::Utf16ToUtf8(name) + "\"";
-    // The setup writes its uninstall data to this name after the files.
-    if (Fold(name) == u"UNINSTALL")
-        return "target " + shown + " is the name of the uninstall data file";
-    if (name[0] == u'\\' || name[0] == u'/')
-        return "target " + shown + " is absolute";
-    if (name.find(u':') != std::u16string::npos)
-        return "target " + shown + " contains \":\" (drive or stream name)";
-    if (name.find(u'/') != std::u16string::npos)
-        return "target " + shown + " uses \"/\"; the separator is \"\\\"";
-    for (char16_t c : name) {
-        if (c < 0x20 || c == u'<' || c == u'>' || c == u'"' || c == u'|' || c == u'?' || c == u'*')
-            return "target " + shown + " contains a character Windows file names cannot hold";
+    case SafeName::kAbsolute:
+        return shown + " is absolute";
+    case SafeName::kColon:
+        return shown + " contains \":\" (drive or stream name)";
+    case SafeName::kSlash:
+        return shown + " uses \"/\"; the separator is \"\\\"";
+    case SafeName::kBadCharacter:
+        return shown + " contains a character Windows file names cannot hold";
+    case SafeName::kEmptyComponent:
+        return shown + " has an empty component";
+    case SafeName::kDotsComponent:
+        return shown + " has a " + component + " component";
+    case SafeName::kTrailingDotOrSpace:
+        return shown + " has a component ending in a space or a dot, which Windows drops (" + component + ")";
+    case SafeName::kDeviceName:
+        return shown + " uses the Windows device name " + component;
+    case SafeName::kUninstallFile:
+        return shown + " is the name of the uninstall data file";
     }
-    size_t start = 0;
-    for (;;) {
-        const size_t end = name.find(u'\\', start);
-        const std::u16string component =
-            name.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
-        if (component.empty())
-            return "target " + shown + " has an empty component";
-        if (component == u"." || component == u"..")
-            return "target " + shown + " has a \"" + Cp1252::Utf16ToUtf8(component) + "\" component";
-        if (component.back() == u' ' || component.back() == u'.')
-            return "target " + shown + " has a component ending in a space or a dot, which Windows drops";
-        if (IsDeviceName(component))
-            return "target " + shown + " uses the Windows device name \"" +
-                   Cp1252::Utf16ToUtf8(component) + "\"";
-        if (end == std::u16string::npos)
-            break;
-        start = end + 1;
-    }
-    return std::string();
+    return shown + " is refused";
 }
 
 std::string FileList::CheckSource(const std::string& bytes)

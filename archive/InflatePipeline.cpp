@@ -1,0 +1,359 @@
+#include "archive/InflatePipeline.h"
+
+#include <cstring>
+#include <new>
+#include <zlib.h>
+
+#include "archive/ArchiveFormat.h"
+
+InflatePipeline::InflatePipeline()
+    : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), thread_(nullptr), stop_(false), finished_(false),
+      current_(0), buffers_(nullptr), head_(0), filled_(0), stream_(nullptr), streamBlock_(-1), streamContent_(0), produced_(0),
+      ended_(false)
+{
+    InitializeCriticalSection(&lock_);
+    InitializeConditionVariable(&changed_);
+    std::memset(slots_, 0, sizeof slots_);
+    for (int i = 0; i < kSlots; ++i)
+        states_[i] = kFree;
+}
+
+InflatePipeline::~InflatePipeline()
+{
+    Stop();
+    CloseStream();
+    delete[] buffers_;
+    DeleteCriticalSection(&lock_);
+}
+
+bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count)
+{
+    if (thread_ != nullptr)
+        return false;
+    if (buffers_ == nullptr)
+        buffers_ = new (std::nothrow) unsigned char[static_cast<size_t>(kSlots) * kPieceSize];
+    if (buffers_ == nullptr)
+        return false;
+    source_ = source;
+    dataEnd_ = dataEnd;
+    entries_ = entries;
+    count_ = count;
+    stop_ = false;
+    finished_ = false;
+    head_ = 0;
+    filled_ = 0;
+    for (int i = 0; i < kSlots; ++i)
+        states_[i] = kFree;
+    // The helper runs at the worker's priority: it is the worker's own work, done alongside.
+    HANDLE thread = CreateThread(nullptr, 0, HelperProc, this, CREATE_SUSPENDED, nullptr);
+    if (thread == nullptr)
+        return false;
+    SetThreadPriority(thread, GetThreadPriority(GetCurrentThread()));
+    thread_ = thread;
+    ResumeThread(thread);
+    return true;
+}
+
+const InflatePipeline::Piece& InflatePipeline::Take()
+{
+    EnterCriticalSection(&lock_);
+    bool waited = false;
+    for (;;) {
+        // Once it has had to wait, the worker waits for two pieces (or the helper's end):
+        // every wait costs a wake-up of each thread, and on a busy machine each wake-up waits
+        // for a core.
+        if (filled_ > 0 && states_[head_] == kReady &&
+            (!waited || finished_ || (filled_ > 1 && states_[(head_ + 1) % kSlots] == kReady)))
+            break;
+        // Rather than wait, the worker inflates a small block itself: the next one it needs,
+        // or one further on while the helper fills the next.
+        if (InflateOnePending())
+            continue;
+        if (filled_ == 0 && finished_) {
+            // The helper ended without a piece for this: never the case when it ran its course,
+            // but the worker must not wait for ever. Served as a failure of the archive.
+            Piece& slot = slots_[head_];
+            slot.kind = kEnd;
+            slot.status = kInvalidData;
+            slot.entry = count_;
+            states_[head_] = kReady;
+            filled_ = 1;
+            break;
+        }
+        SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+        waited = true;
+    }
+    const Piece& piece = slots_[head_];
+    LeaveCriticalSection(&lock_);
+    return piece;
+}
+
+void InflatePipeline::Release()
+{
+    EnterCriticalSection(&lock_);
+    if (filled_ > 0) {
+        states_[head_] = kFree;
+        head_ = (head_ + 1) % kSlots;
+        --filled_;
+    }
+    WakeAllConditionVariable(&changed_);
+    LeaveCriticalSection(&lock_);
+}
+
+bool InflatePipeline::InflateOnePending()
+{
+    for (int i = 0; i < filled_; ++i) {
+        const int slot = (head_ + i) % kSlots;
+        if (states_[slot] != kPending)
+            continue;
+        states_[slot] = kInflating;
+        LeaveCriticalSection(&lock_);
+        InflateBlock(slots_[slot]);
+        EnterCriticalSection(&lock_);
+        states_[slot] = kReady;
+        WakeAllConditionVariable(&changed_);
+        return true;
+    }
+    return false;
+}
+
+void InflatePipeline::InflateBlock(Piece& piece)
+{
+    uLongf produced = static_cast<uLongf>(piece.contentSize);
+    const int result = uncompress(piece.data, &produced, piece.compressed, static_cast<uLong>(piece.compressedSize));
+    piece.status = result == Z_OK && produced == static_cast<uLongf>(piece.contentSize) ? kOk : kInvalidData;
+}
+
+void InflatePipeline::Stop()
+{
+    if (thread_ == nullptr)
+        return;
+    EnterCriticalSection(&lock_);
+    stop_ = true;
+    WakeAllConditionVariable(&changed_);
+    LeaveCriticalSection(&lock_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
+DWORD WINAPI InflatePipeline::HelperProc(void* self)
+{
+    InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
+    pipeline->Run();
+    pipeline->CloseStream();
+    EnterCriticalSection(&pipeline->lock_);
+    // Small blocks still pending are inflated before the helper ends; the worker may take
+    // some of them meanwhile.
+    while (!pipeline->stop_ && pipeline->InflateOnePending()) {
+    }
+    pipeline->finished_ = true;
+    WakeAllConditionVariable(&pipeline->changed_);
+    LeaveCriticalSection(&pipeline->lock_);
+    return 0;
+}
+
+InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
+{
+    EnterCriticalSection(&lock_);
+    // Once the buffers are full, the helper inflates pending small blocks, or waits until half
+    // of the buffers are free: every wait costs a wake-up of each thread, and on a busy machine
+    // each wake-up waits for a core.
+    bool full = false;
+    Piece* piece = nullptr;
+    while (!stop_) {
+        if (filled_ == kSlots)
+            full = true;
+        if (filled_ < (full ? kSlots - kBatch + 1 : kSlots)) {
+            current_ = (head_ + filled_) % kSlots;
+            states_[current_] = kFilling;
+            ++filled_;
+            piece = &slots_[current_];
+            piece->data = buffers_ + static_cast<size_t>(current_) * kPieceSize;
+            break;
+        }
+        if (!InflateOnePending())
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    }
+    LeaveCriticalSection(&lock_);
+    if (piece != nullptr) {
+        piece->kind = kind;
+        piece->status = kOk;
+        piece->entry = entry;
+        piece->block = -1;
+        piece->contentSize = 0;
+        piece->from = 0;
+        piece->to = 0;
+        piece->wanted = false;
+        piece->compressed = nullptr;
+        piece->compressedSize = 0;
+    }
+    return piece;
+}
+
+void InflatePipeline::Publish(bool pending)
+{
+    EnterCriticalSection(&lock_);
+    states_[current_] = pending ? kPending : kReady;
+    WakeAllConditionVariable(&changed_);
+    LeaveCriticalSection(&lock_);
+}
+
+void InflatePipeline::CloseStream()
+{
+    if (stream_ != nullptr) {
+        inflateEnd(stream_);
+        delete stream_;
+        stream_ = nullptr;
+    }
+    streamBlock_ = -1;
+}
+
+// Runs the open stream to its end through the piece's own buffer, and publishes whether the
+// block inflated whole to its size and passed its check. A failure names namedEntry.
+bool InflatePipeline::FinishStream(int namedEntry)
+{
+    Piece* piece = BeginPiece(kCheck, namedEntry);
+    if (piece == nullptr)
+        return false;
+    piece->block = streamBlock_;
+    while (!ended_ && produced_ <= streamContent_) {
+        // One byte more than the rest, so a stream that inflates past its size shows.
+        const long long rest = streamContent_ - produced_ + 1;
+        stream_->next_out = piece->data;
+        stream_->avail_out = static_cast<uInt>(rest < kPieceSize ? rest : kPieceSize);
+        const uInt offered = stream_->avail_out;
+        const int result = inflate(stream_, Z_NO_FLUSH);
+        produced_ += offered - stream_->avail_out;
+        if (result == Z_STREAM_END)
+            ended_ = true;
+        else if (result != Z_OK)
+            break;
+    }
+    const bool whole = ended_ && produced_ == streamContent_;
+    piece->status = whole ? kOk : kInvalidData;
+    CloseStream();
+    Publish();
+    return whole;
+}
+
+// Publishes the stream's content up to `to` in pieces of at most kPieceSize bytes; an entry's
+// own bytes (wanted) always get at least one piece, even when empty.
+bool InflatePipeline::EmitWindows(int entry, long long to, bool wanted)
+{
+    bool any = false;
+    while (produced_ < to || (wanted && !any)) {
+        Piece* piece = BeginPiece(kWindow, entry);
+        if (piece == nullptr)
+            return false;
+        const int count = to - produced_ < kPieceSize ? static_cast<int>(to - produced_) : kPieceSize;
+        piece->block = streamBlock_;
+        piece->contentSize = streamContent_;
+        piece->from = produced_;
+        piece->wanted = wanted;
+        stream_->next_out = piece->data;
+        stream_->avail_out = static_cast<uInt>(count);
+        while (stream_->avail_out > 0) {
+            const int result = inflate(stream_, Z_NO_FLUSH);
+            if (result == Z_STREAM_END) {
+                ended_ = true;
+                break;
+            }
+            if (result != Z_OK)
+                break;
+        }
+        if (stream_->avail_out != 0) {
+            // Failed or ended before the entry's bytes: the entry's failure.
+            piece->status = kInvalidData;
+            CloseStream();
+            Publish();
+            return false;
+        }
+        produced_ += count;
+        piece->to = produced_;
+        Publish();
+        any = true;
+    }
+    return true;
+}
+
+void InflatePipeline::Run()
+{
+    int i = 0;
+    while (i < count_) {
+        const Entry& entry = entries_[i];
+        // Leaving a large block: its check comes before anything of the next block, and a
+        // failure names the last entry written from it.
+        if (stream_ != nullptr && streamBlock_ != entry.block && !FinishStream(i - 1))
+            return;
+        const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
+        ArchiveFormat::BlockHeader header;
+        const bool located = ArchiveFormat::LocateBlock(source_, dataEnd_, entry.block, &header);
+        if (located && header.contentSize <= kPieceSize) {
+            // A small block whole, for this entry and those after it in the same block (the
+            // worker checks that each lies inside it).
+            Piece* piece = BeginPiece(kBlock, i);
+            if (piece == nullptr)
+                return;
+            piece->block = entry.block;
+            piece->contentSize = header.contentSize;
+            piece->to = header.contentSize;
+            piece->compressed = source_ + header.offset + ArchiveFormat::kBlockHeaderSize;
+            piece->compressedSize = header.compressedSize;
+            // Inflated by whichever thread comes to it first; a block that fails to inflate
+            // stops the worker there, and what the helper put after it is never used.
+            Publish(true);
+            while (i < count_ && entries_[i].block == entry.block)
+                ++i;
+            continue;
+        }
+        if (!located || !ArchiveFormat::RecordFitsBlock(record, header.contentSize)) {
+            Piece* piece = BeginPiece(kBlock, i);
+            if (piece != nullptr) {
+                piece->status = kInvalidData;
+                Publish();
+            }
+            return;
+        }
+        const long long start = static_cast<long long>(entry.offset) + ArchiveFormat::kStoredPrefixSize;
+        const long long end = static_cast<long long>(entry.offset) + entry.storedLength;
+        // An entry before what the stream has passed: the stream is checked and read again.
+        if (stream_ != nullptr && produced_ > start && !FinishStream(i))
+            return;
+        if (stream_ == nullptr) {
+            z_stream* stream = new (std::nothrow) z_stream;
+            if (stream != nullptr) {
+                std::memset(stream, 0, sizeof *stream);
+                stream->next_in = const_cast<Bytef*>(source_ + header.offset + ArchiveFormat::kBlockHeaderSize);
+                stream->avail_in = static_cast<uInt>(header.compressedSize);
+                if (inflateInit(stream) != Z_OK) {
+                    delete stream;
+                    stream = nullptr;
+                }
+            }
+            if (stream == nullptr) {
+                Piece* piece = BeginPiece(kWindow, i);
+                if (piece != nullptr) {
+                    piece->status = kOutOfMemory;
+                    Publish();
+                }
+                return;
+            }
+            stream_ = stream;
+            streamBlock_ = entry.block;
+            streamContent_ = header.contentSize;
+            produced_ = 0;
+            ended_ = false;
+        }
+        if (!EmitWindows(i, start, false) || !EmitWindows(i, end, true))
+            return;
+        // The block's last entry: its end is the stream's end, which holds the check.
+        if (end == streamContent_ && !FinishStream(i))
+            return;
+        ++i;
+    }
+    if (stream_ != nullptr && !FinishStream(count_ - 1))
+        return;
+    if (BeginPiece(kEnd, count_) != nullptr)
+        Publish();
+}

@@ -1,0 +1,103 @@
+#pragma once
+#include "foundation/Platform.h"
+
+struct z_stream_s;
+
+// Inflates the blocks of an extraction on a helper thread, one step ahead of the worker that
+// writes the files: while the worker writes the files of one block, the helper inflates the
+// next block (or the next window of a large block) into a bounded set of buffers. A small
+// block's slot is handed out in list order before it is inflated, so whichever thread is free
+// first inflates it: the worker too, instead of waiting for the helper. A large block's
+// windows come from one stream, on the helper only. Neither side records an error while
+// inflating: each piece carries a status that the worker records when it comes to it, so the
+// first failure is reported as the serial extraction would report it.
+class InflatePipeline {
+public:
+    // One entry of the list, as Archive::Find reports it.
+    struct Entry {
+        int block;
+        int offset;
+        int storedLength;
+    };
+    enum Status { kOk, kInvalidData, kOutOfMemory };
+    enum Kind {
+        kBlock,     // a small block's whole content, for `entry` and the entries after it in that block
+        kWindow,    // [from, to) of a large block's content while `entry` is written; `wanted` when
+                    // those are the entry's bytes rather than a gap before it
+        kCheck,     // a large block's stream was run to its end: status tells whether it passed
+        kEnd,       // nothing follows
+    };
+    struct Piece {
+        Kind kind;
+        Status status;
+        int entry;          // index of the entry the piece serves (kCheck: the entry a failure names)
+        int block;
+        int contentSize;    // of the block
+        long long from;
+        long long to;
+        bool wanted;
+        unsigned char* data;    // content from offset `from` (kBlock: from 0)
+        const unsigned char* compressed;    // kBlock: the block's stream, until inflated
+        long long compressedSize;
+    };
+    static const int kSlots = 4;
+    static const int kBatch = 2;        // pieces a waiting thread waits for at once
+    static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow: largest small block, window size
+
+    InflatePipeline();
+    // Stops and joins the helper if it still runs.
+    ~InflatePipeline();
+
+    // Starts the helper on the entries (the array stays the caller's until Stop). False when
+    // the buffers or the thread cannot be had; nothing is recorded then (the caller extracts
+    // without a helper).
+    bool Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count);
+    // Next piece in order; waits for it. The piece stays the caller's until Release.
+    const Piece& Take();
+    void Release();
+    // Makes the helper stop at its next step and waits for it to end.
+    void Stop();
+
+private:
+    InflatePipeline(const InflatePipeline&) = delete;
+    InflatePipeline& operator=(const InflatePipeline&) = delete;
+
+    static DWORD WINAPI HelperProc(void* self);
+    void Run();
+    // A slot from its reservation in list order until the worker releases it.
+    enum SlotState { kFree, kFilling, kPending, kInflating, kReady };
+
+    // Helper side: a free slot to fill, null when stopped; Publish hands it to the worker, or
+    // to whichever thread inflates it first when pending.
+    Piece* BeginPiece(Kind kind, int entry);
+    void Publish(bool pending = false);
+    // With the lock held: claims a pending slot, inflates it without the lock, marks it ready.
+    // False when no slot is pending.
+    bool InflateOnePending();
+    static void InflateBlock(Piece& piece);
+    bool FinishStream(int namedEntry);
+    bool EmitWindows(int entry, long long to, bool wanted);
+    void CloseStream();
+
+    const unsigned char* source_;
+    long long dataEnd_;
+    const Entry* entries_;
+    int count_;
+    HANDLE thread_;
+    CRITICAL_SECTION lock_;
+    CONDITION_VARIABLE changed_;
+    bool stop_;
+    bool finished_;     // the helper has returned
+    Piece slots_[kSlots];
+    SlotState states_[kSlots];
+    int current_;   // the helper's slot between BeginPiece and Publish
+    unsigned char* buffers_;
+    int head_;      // first piece not yet released
+    int filled_;    // slots reserved and not released
+    // Helper-only state of the large block being streamed.
+    z_stream_s* stream_;
+    int streamBlock_;
+    int streamContent_;
+    long long produced_;
+    bool ended_;
+};
