@@ -282,10 +282,10 @@ static std::wstring RestartingReplace(std::wstring text, const std::wstring& pat
 TEST(WStringReplace, SameResultAsRestartingFromTheStart)
 {
     // Every text, pattern and replacement over {a, b, /} up to small lengths.
-    unsigned int seed = 12345;
-    auto next = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) & 0x7FFF;
+    unsigned int state = 12345;
+    auto next = [&state]() {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) & 0x7FFF;
     };
     auto word = [&](int maxLength) {
         std::wstring w;
