@@ -10,6 +10,7 @@
 #include "archive/InflatePipeline.h"
 #include "archive/ResourceBuffer.h"
 #include "archive/SafeName.h"
+#include "archive/StreamInflate.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
 
@@ -304,26 +305,12 @@ HRESULT Archive::PrepareEntry(const Entry& entry, bool* streamed)
 // the stream fails or ends before them (the stream is then closed).
 int Archive::InflateWindow(int count)
 {
-    stream_->next_out = window_;
-    stream_->avail_out = static_cast<uInt>(count);
-    while (stream_->avail_out > 0) {
-        const int result = inflate(stream_, Z_NO_FLUSH);
-        if (result == Z_STREAM_END) {
-            streamEnded_ = true;
-            break;
-        }
-        if (result != Z_OK) {
-            CloseStream();
-            return -1;
-        }
-    }
-    const int produced = count - static_cast<int>(stream_->avail_out);
-    if (produced != count) {
+    if (InflateExactly(stream_, window_, count, &streamEnded_) != count) {
         CloseStream();
         return -1;
     }
-    streamProduced_ += produced;
-    return produced;
+    streamProduced_ += count;
+    return count;
 }
 
 HRESULT Archive::StreamEntry(const ArchiveFormat::Record& record, const ArchiveFormat::BlockHeader& header,
@@ -376,21 +363,8 @@ HRESULT Archive::FinishStream()
 {
     if (stream_ == nullptr)
         return S_OK;
-    while (!streamEnded_ && streamProduced_ <= streamContent_) {
-        // One byte more than the rest, so a stream that inflates to more than its block's
-        // content size shows.
-        const long long rest = streamContent_ - streamProduced_ + 1;
-        stream_->next_out = window_;
-        stream_->avail_out = static_cast<uInt>(rest < kStreamWindow ? rest : kStreamWindow);
-        const uInt offered = stream_->avail_out;
-        const int result = inflate(stream_, Z_NO_FLUSH);
-        streamProduced_ += offered - stream_->avail_out;
-        if (result == Z_STREAM_END)
-            streamEnded_ = true;
-        else if (result != Z_OK)
-            break;
-    }
-    const bool whole = streamEnded_ && streamProduced_ == streamContent_;
+    const bool whole = InflateToEnd(stream_, window_, kStreamWindow, streamContent_, &streamProduced_,
+                                    &streamEnded_);
     CloseStream();
     return whole ? S_OK : Fail(L"Archive.InvalidData");
 }

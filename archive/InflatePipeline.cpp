@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include "archive/ArchiveFormat.h"
+#include "archive/StreamInflate.h"
 
 InflatePipeline::InflatePipeline()
     : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), thread_(nullptr), stop_(false), finished_(false),
@@ -217,20 +218,7 @@ bool InflatePipeline::FinishStream(int namedEntry)
     if (piece == nullptr)
         return false;
     piece->block = streamBlock_;
-    while (!ended_ && produced_ <= streamContent_) {
-        // One byte more than the rest, so a stream that inflates past its size shows.
-        const long long rest = streamContent_ - produced_ + 1;
-        stream_->next_out = piece->data;
-        stream_->avail_out = static_cast<uInt>(rest < kPieceSize ? rest : kPieceSize);
-        const uInt offered = stream_->avail_out;
-        const int result = inflate(stream_, Z_NO_FLUSH);
-        produced_ += offered - stream_->avail_out;
-        if (result == Z_STREAM_END)
-            ended_ = true;
-        else if (result != Z_OK)
-            break;
-    }
-    const bool whole = ended_ && produced_ == streamContent_;
+    const bool whole = InflateToEnd(stream_, piece->data, kPieceSize, streamContent_, &produced_, &ended_);
     piece->status = whole ? kOk : kInvalidData;
     CloseStream();
     Publish();
@@ -251,18 +239,7 @@ bool InflatePipeline::EmitWindows(int entry, long long to, bool wanted)
         piece->contentSize = streamContent_;
         piece->from = produced_;
         piece->wanted = wanted;
-        stream_->next_out = piece->data;
-        stream_->avail_out = static_cast<uInt>(count);
-        while (stream_->avail_out > 0) {
-            const int result = inflate(stream_, Z_NO_FLUSH);
-            if (result == Z_STREAM_END) {
-                ended_ = true;
-                break;
-            }
-            if (result != Z_OK)
-                break;
-        }
-        if (stream_->avail_out != 0) {
+        if (InflateExactly(stream_, piece->data, count, &ended_) != count) {
             // Failed or ended before the entry's bytes: the entry's failure.
             piece->status = kInvalidData;
             CloseStream();
