@@ -20,10 +20,12 @@
 #include <zlib.h>
 
 #include "archive/Archive.h"
+#include "archive/ArchiveCatalogs.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
 #include "archive/ResourceBuffer.h"
+#include "foundation/MessageCatalog.h"
 #include "foundation/PlatformError.h"
 #include "foundation/WStringArray.h"
 
@@ -641,6 +643,7 @@ int ClosePool(const WString& folder)
 
 int wmain(int argc, wchar_t** argv)
 {
+    MessageCatalog::SetSource(&ArchiveCatalogs());
     const WString mode = argc > 1 ? WString(argv[1]) : WString(L"");
     wchar_t piece[16];
     if (GetEnvironmentVariableW(L"KZ_BENCH_WRITE_PIECE", piece, 16) > 0)

@@ -1,7 +1,6 @@
 #include "foundation/MessageCatalog.h"
 
-#include "archive/Archive.h"
-#include "archive/ResourceBuffer.h"
+#include "foundation/CatalogSource.h"
 
 #include <cstring>
 #include <cwchar>
@@ -54,29 +53,20 @@ char* CopyBytes(const char* bytes, int size)
     return copy;
 }
 
-// Reads a catalog's text from the install archive, or the plain catalog resource when the
-// program has no archive. False when neither has it. *text points into memory that lives as
-// long as *archive.
-bool ReadCatalog(const char* catalog, ResourceBuffer* resource, Archive* archive, const char** text, int* size)
-{
-    if (resource->Open(L"RESOURCES", L"KZ") == S_OK) {
-        if (archive->Open(resource->Data(), resource->Remaining()) != S_OK)
-            return false;
-        WString entry(L"resources\\msgcatalog\\");
-        entry.Append(catalog != nullptr ? FromMultiByte(catalog, -1, CP_ACP) : WString(L"KZ_PlatformErrors"));
-        entry.Append(L".QorNls");
-        const void* content = nullptr;
-        if (archive->Get(entry, &content, size) != S_OK)
-            return false;
-        *text = static_cast<const char*>(content);
-        return true;
+// Installed once by the start-up, before any other thread runs.
+CatalogSource* g_source = nullptr;
+
+// Keeps a copy of the text it is handed, for the start-up cache.
+class CopyingReader : public CatalogSource::Reader {
+public:
+    void Read(const char* text, int size) override
+    {
+        copy = CopyBytes(text, size);
+        copySize = size;
     }
-    if (resource->Open(L"RESOURCES", L"MSGCATALOG") != S_OK)
-        return false;
-    *text = reinterpret_cast<const char*>(resource->Data());
-    *size = resource->Remaining();
-    return true;
-}
+    char* copy = nullptr;
+    int copySize = 0;
+};
 
 // The catalog's text as this thread's start-up cache holds it, read and kept on first use.
 // False when there is no cache to use (the caller reads the archive itself).
@@ -95,20 +85,17 @@ bool CachedText(const char* catalog, const char** text, int* size, bool* present
     }
     if (cache.count == kCachedCatalogs)
         return false;
-    ResourceBuffer resource;
-    Archive archive;
-    const char* read = nullptr;
-    int readSize = 0;
     CachedCatalog entry = {nullptr, nullptr, 0};
     if (catalog != nullptr && (entry.name = CopyBytes(catalog, static_cast<int>(std::strlen(catalog)))) == nullptr)
         return false;
-    if (ReadCatalog(catalog, &resource, &archive, &read, &readSize)) {
-        entry.text = CopyBytes(read, readSize);
-        if (entry.text == nullptr) {
+    CopyingReader reader;
+    if (g_source != nullptr && g_source->ReadCatalog(catalog, reader)) {
+        if (reader.copy == nullptr) {
             delete[] entry.name;
             return false;
         }
-        entry.size = readSize;
+        entry.text = reader.copy;
+        entry.size = reader.copySize;
     }
     cache.catalogs[cache.count++] = entry;
     *text = entry.text;
@@ -137,9 +124,9 @@ bool KeyEquals(const char* bytes, int count, const WString& key)
     return length == key.Length() && wmemcmp(units, key.c_str(), static_cast<size_t>(length)) == 0;
 }
 
-} // namespace
-
-bool MessageCatalog::FindInText(const char* text, int size, const WString& key, WString* found)
+// Scans one catalog text for the key: true and the raw text (escapes resolved, no
+// parameters) when it is there.
+bool FindInText(const char* text, int size, const WString& key, WString* found)
 {
     enum State { Between, Key, BeforeText, Text, AfterText };
     if (text == nullptr || size <= 0)
@@ -214,6 +201,25 @@ bool MessageCatalog::FindInText(const char* text, int size, const WString& key, 
     return false;
 }
 
+// Looks the key up in the text it is handed.
+class FindingReader : public CatalogSource::Reader {
+public:
+    FindingReader(const WString& key, WString* text) : key_(key), text_(text) {}
+    void Read(const char* text, int size) override { found = FindInText(text, size, key_, text_); }
+    bool found = false;
+
+private:
+    const WString& key_;
+    WString* text_;
+};
+
+} // namespace
+
+void MessageCatalog::SetSource(CatalogSource* source)
+{
+    g_source = source;
+}
+
 WString MessageCatalog::Lookup(const char* catalog, const WString& key, const WStringArray& parameters)
 {
     if (t_lookupRunning)
@@ -227,11 +233,9 @@ WString MessageCatalog::Lookup(const char* catalog, const WString& key, const WS
     bool present = false;
     if (CachedText(catalog, &catalogText, &size, &present)) {
         found = present && FindInText(catalogText, size, key, &text);
-    } else {
-        ResourceBuffer resource;
-        Archive archive;
-        found = ReadCatalog(catalog, &resource, &archive, &catalogText, &size) &&
-                FindInText(catalogText, size, key, &text);
+    } else if (g_source != nullptr) {
+        FindingReader reader(key, &text);
+        found = g_source->ReadCatalog(catalog, reader) && reader.found;
     }
     if (!found)
         return key;

@@ -1,4 +1,5 @@
 // Entry point of setup.exe. The command line is ignored: every start shows the same wizard.
+#include "archive/ArchiveCatalogs.h"
 #include "foundation/KZ_EventListener.h"
 #include "foundation/MessageCatalog.h"
 #include "foundation/ProductDefinition.h"
@@ -10,6 +11,8 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     ProductDefinition::SetInstance(instance);
+    // Every text the user reads comes from the catalogs of the archive the setup carries.
+    MessageCatalog::SetSource(&ArchiveCatalogs());
     // Without the rich edit library the license view stays empty; that does not stop the
     // setup. COM is initialised by the setup window once its first page is painted: nothing
     // before needs it, and its start-up would hold the page back.

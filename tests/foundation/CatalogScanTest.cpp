@@ -1,3 +1,6 @@
+// The catalog format, read through Lookup from a source that serves one text.
+#include "archive/ArchiveCatalogs.h"
+#include "foundation/CatalogSource.h"
 #include "foundation/MessageCatalog.h"
 
 #include <gtest/gtest.h>
@@ -6,10 +9,45 @@
 
 namespace {
 
+// Serves the same text (any bytes, any size) for every catalog name.
+class TextSource : public CatalogSource {
+public:
+    TextSource(const char* text, int size) : text_(text), size_(size) {}
+    bool ReadCatalog(const char*, Reader& reader) override
+    {
+        reader.Read(text_, size_);
+        return true;
+    }
+
+private:
+    const char* text_;
+    int size_;
+};
+
+// Installs a source for one lookup and puts the archive's catalogs back.
+class InstalledSource {
+public:
+    explicit InstalledSource(CatalogSource* source) { MessageCatalog::SetSource(source); }
+    ~InstalledSource() { MessageCatalog::SetSource(&ArchiveCatalogs()); }
+};
+
+// Looks key up in size bytes of text: false when Lookup answers with the key itself.
+bool FindIn(const char* text, int size, const wchar_t* key, WString* found)
+{
+    TextSource source(text, size);
+    InstalledSource installed(&source);
+    const WString answer = MessageCatalog::Lookup("KZ_Scan", key);
+    if (answer == WString(key))
+        return false;
+    if (found != nullptr)
+        *found = answer;
+    return true;
+}
+
 // Scans a catalog held in a std::string (which may contain any byte).
 bool Find(const std::string& catalog, const wchar_t* key, WString* found)
 {
-    return MessageCatalog::FindInText(catalog.data(), static_cast<int>(catalog.size()), key, found);
+    return FindIn(catalog.data(), static_cast<int>(catalog.size()), key, found);
 }
 
 WString Text(const std::string& catalog, const wchar_t* key)
@@ -36,11 +74,20 @@ TEST(CatalogScan, FindsEntriesAndIsCaseSensitive)
     WString untouched(L"keep");
     EXPECT_FALSE(Find(kWizard, L"Missing", &untouched));
     EXPECT_TRUE(untouched == L"keep");
-    EXPECT_FALSE(MessageCatalog::FindInText(nullptr, 10, L"Next.Title", &untouched));
-    EXPECT_FALSE(MessageCatalog::FindInText(kWizard.data(), 0, L"Back.Title", &untouched));
+    EXPECT_FALSE(FindIn(nullptr, 10, L"Next.Title", &untouched));
+    EXPECT_FALSE(FindIn(kWizard.data(), 0, L"Back.Title", &untouched));
     // Only the given size is scanned.
-    EXPECT_FALSE(MessageCatalog::FindInText(kWizard.data(), 20, L"Back.Title", &untouched));
-    EXPECT_TRUE(MessageCatalog::FindInText(kWizard.data(), 21, L"Back.Title", &untouched));
+    EXPECT_FALSE(FindIn(kWizard.data(), 20, L"Back.Title", &untouched));
+    EXPECT_TRUE(FindIn(kWizard.data(), 21, L"Back.Title", &untouched));
+}
+
+TEST(CatalogScan, WithoutASourceEveryLookupGivesItsKey)
+{
+    InstalledSource none(nullptr);
+    EXPECT_TRUE(MessageCatalog::Lookup("KZ_UIWizard", L"Next.Title") == L"Next.Title");
+    MessageCatalog::BeginStartupCache();
+    EXPECT_TRUE(MessageCatalog::Lookup(nullptr, L"OutOfMemory") == L"OutOfMemory");
+    MessageCatalog::EndStartupCache();
 }
 
 TEST(CatalogScan, FirstOccurrenceWins)
