@@ -2,45 +2,24 @@
 
 #include "foundation/PlatformError.h"
 
-namespace {
-FileBuffer::WriteFileFunction g_writeFile = ::WriteFile;
-}
-
-void FileBuffer::SetWriteFileForTest(WriteFileFunction function)
-{
-    g_writeFile = function != nullptr ? function : ::WriteFile;
-}
-
-FileBuffer::FileBuffer()
-    : file_(nullptr)
-{
-}
-
-FileBuffer::~FileBuffer()
-{
-    Close();
-}
-
 HRESULT FileBuffer::OpenWrite(const WString& path)
 {
-    Close();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    file_.reset();      // closed first: the path may be the file still open
+    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) {
         PlatformError::SetSystemError();
         PlatformError::AddContext(nullptr, L"CreateFile.Write", path);
         return E_FAIL;
     }
-    file_ = file;
     return S_OK;
 }
 
 HRESULT FileBuffer::OpenNew(const WString& path, const WString& reportedPath, bool* exists)
 {
-    Close();
     *exists = false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    file_.reset();
+    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
             *exists = true;
@@ -50,13 +29,12 @@ HRESULT FileBuffer::OpenNew(const WString& path, const WString& reportedPath, bo
         PlatformError::AddContext(nullptr, L"CreateFile.Write", reportedPath);
         return E_FAIL;
     }
-    file_ = file;
     return S_OK;
 }
 
 HRESULT FileBuffer::WriteBuffer(const void* data, int size)
 {
-    if (file_ == nullptr) {
+    if (!file_) {
         PlatformError::SetError(nullptr, L"FileBuffer.NotOpened.Write");
         return E_FAIL;
     }
@@ -72,7 +50,7 @@ HRESULT FileBuffer::WriteBuffer(const void* data, int size)
         // Cleared first so that a write making no progress is not blamed on an older error
         // (CreateFileW leaves ERROR_ALREADY_EXISTS behind after replacing a file).
         SetLastError(ERROR_SUCCESS);
-        if (!g_writeFile(file_, next, rest, &written, nullptr)) {
+        if (!WriteFile(file_.get(), next, rest, &written, nullptr)) {
             PlatformError::SetSystemError();
             PlatformError::AddContext(nullptr, L"WriteFile");
             return E_FAIL;
@@ -93,9 +71,6 @@ HRESULT FileBuffer::WriteBuffer(const void* data, int size)
 
 HRESULT FileBuffer::Close()
 {
-    if (file_ != nullptr) {
-        CloseHandle(file_);
-        file_ = nullptr;
-    }
+    file_.close();
     return S_OK;
 }

@@ -1,11 +1,11 @@
 #pragma once
 #include "archive/ByteStream.h"
+#include "foundation/ScopedHandle.h"
 
 // A disk file opened for writing (created anew).
 class FileBuffer : public ByteStream {
 public:
-    FileBuffer();
-    ~FileBuffer() override;
+    FileBuffer() = default;
 
     HRESULT OpenWrite(const WString& path);
     // Creates path only if no file of that name exists; false with *exists set when one does
@@ -13,13 +13,8 @@ public:
     HRESULT OpenNew(const WString& path, const WString& reportedPath, bool* exists);
     HRESULT WriteBuffer(const void* data, int size) override;
     HRESULT Close();
-    bool IsOpen() const { return file_ != nullptr; }
-
-    // Test seam: a WriteFile that reports success without writing cannot be provoked on a
-    // real file. Null restores the system's WriteFile.
-    typedef BOOL(WINAPI* WriteFileFunction)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-    static void SetWriteFileForTest(WriteFileFunction function);
+    bool IsOpen() const { return static_cast<bool>(file_); }
 
 private:
-    HANDLE file_;
+    ScopedFile file_;
 };

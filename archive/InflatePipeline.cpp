@@ -8,8 +8,8 @@
 #include "archive/StreamInflate.h"
 
 InflatePipeline::InflatePipeline()
-    : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), thread_(nullptr), stop_(false), finished_(false),
-      current_(0), buffers_(nullptr), head_(0), filled_(0), stream_(nullptr), streamBlock_(-1), streamContent_(0), produced_(0),
+    : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), stop_(false), finished_(false),
+      current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0), produced_(0),
       ended_(false)
 {
     InitializeCriticalSection(&lock_);
@@ -22,18 +22,16 @@ InflatePipeline::InflatePipeline()
 InflatePipeline::~InflatePipeline()
 {
     Stop();
-    CloseStream();
-    delete[] buffers_;
     DeleteCriticalSection(&lock_);
 }
 
 bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count)
 {
-    if (thread_ != nullptr)
+    if (thread_)
         return false;
-    if (buffers_ == nullptr)
-        buffers_ = new (std::nothrow) unsigned char[static_cast<size_t>(kSlots) * kPieceSize];
-    if (buffers_ == nullptr)
+    if (!buffers_)
+        buffers_.reset(new (std::nothrow) unsigned char[static_cast<size_t>(kSlots) * kPieceSize]);
+    if (!buffers_)
         return false;
     source_ = source;
     dataEnd_ = dataEnd;
@@ -46,12 +44,11 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     for (int i = 0; i < kSlots; ++i)
         states_[i] = kFree;
     // The helper runs at the worker's priority: it is the worker's own work, done alongside.
-    HANDLE thread = CreateThread(nullptr, 0, HelperProc, this, CREATE_SUSPENDED, nullptr);
-    if (thread == nullptr)
+    thread_.reset(CreateThread(nullptr, 0, HelperProc, this, CREATE_SUSPENDED, nullptr));
+    if (!thread_)
         return false;
-    SetThreadPriority(thread, GetThreadPriority(GetCurrentThread()));
-    thread_ = thread;
-    ResumeThread(thread);
+    SetThreadPriority(thread_.get(), GetThreadPriority(GetCurrentThread()));
+    ResumeThread(thread_.get());
     return true;
 }
 
@@ -127,15 +124,14 @@ void InflatePipeline::InflateBlock(Piece& piece)
 
 void InflatePipeline::Stop()
 {
-    if (thread_ == nullptr)
+    if (!thread_)
         return;
     EnterCriticalSection(&lock_);
     stop_ = true;
     WakeAllConditionVariable(&changed_);
     LeaveCriticalSection(&lock_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
 }
 
 DWORD WINAPI InflatePipeline::HelperProc(void* self)
@@ -170,7 +166,7 @@ InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
             states_[current_] = kFilling;
             ++filled_;
             piece = &slots_[current_];
-            piece->data = buffers_ + static_cast<size_t>(current_) * kPieceSize;
+            piece->data = buffers_.get() + static_cast<size_t>(current_) * kPieceSize;
             break;
         }
         if (!InflateOnePending())
@@ -202,11 +198,7 @@ void InflatePipeline::Publish(bool pending)
 
 void InflatePipeline::CloseStream()
 {
-    if (stream_ != nullptr) {
-        inflateEnd(stream_);
-        delete stream_;
-        stream_ = nullptr;
-    }
+    stream_.reset();
     streamBlock_ = -1;
 }
 
@@ -218,7 +210,7 @@ bool InflatePipeline::FinishStream(int namedEntry)
     if (piece == nullptr)
         return false;
     piece->block = streamBlock_;
-    const bool whole = InflateToEnd(stream_, piece->data, kPieceSize, streamContent_, &produced_, &ended_);
+    const bool whole = InflateToEnd(stream_.get(), piece->data, kPieceSize, streamContent_, &produced_, &ended_);
     piece->status = whole ? kOk : kInvalidData;
     CloseStream();
     Publish();
@@ -239,7 +231,7 @@ bool InflatePipeline::EmitWindows(int entry, long long to, bool wanted)
         piece->contentSize = streamContent_;
         piece->from = produced_;
         piece->wanted = wanted;
-        if (InflateExactly(stream_, piece->data, count, &ended_) != count) {
+        if (InflateExactly(stream_.get(), piece->data, count, &ended_) != count) {
             // Failed or ended before the entry's bytes: the entry's failure.
             piece->status = kInvalidData;
             CloseStream();
@@ -261,7 +253,7 @@ void InflatePipeline::Run()
         const Entry& entry = entries_[i];
         // Leaving a large block: its check comes before anything of the next block, and a
         // failure names the last entry written from it.
-        if (stream_ != nullptr && streamBlock_ != entry.block && !FinishStream(i - 1))
+        if (stream_ && streamBlock_ != entry.block && !FinishStream(i - 1))
             return;
         const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
         ArchiveFormat::BlockHeader header;
@@ -295,20 +287,11 @@ void InflatePipeline::Run()
         const long long start = static_cast<long long>(entry.offset) + ArchiveFormat::kStoredPrefixSize;
         const long long end = static_cast<long long>(entry.offset) + entry.storedLength;
         // An entry before what the stream has passed: the stream is checked and read again.
-        if (stream_ != nullptr && produced_ > start && !FinishStream(i))
+        if (stream_ && produced_ > start && !FinishStream(i))
             return;
-        if (stream_ == nullptr) {
-            z_stream* stream = new (std::nothrow) z_stream;
-            if (stream != nullptr) {
-                std::memset(stream, 0, sizeof *stream);
-                stream->next_in = const_cast<Bytef*>(source_ + header.offset + ArchiveFormat::kBlockHeaderSize);
-                stream->avail_in = static_cast<uInt>(header.compressedSize);
-                if (inflateInit(stream) != Z_OK) {
-                    delete stream;
-                    stream = nullptr;
-                }
-            }
-            if (stream == nullptr) {
+        if (!stream_) {
+            stream_ = OpenInflateStream(source_ + header.offset + ArchiveFormat::kBlockHeaderSize, header.compressedSize);
+            if (!stream_) {
                 Piece* piece = BeginPiece(kWindow, i);
                 if (piece != nullptr) {
                     piece->status = kOutOfMemory;
@@ -316,7 +299,6 @@ void InflatePipeline::Run()
                 }
                 return;
             }
-            stream_ = stream;
             streamBlock_ = entry.block;
             streamContent_ = header.contentSize;
             produced_ = 0;
@@ -329,7 +311,7 @@ void InflatePipeline::Run()
             return;
         ++i;
     }
-    if (stream_ != nullptr && !FinishStream(count_ - 1))
+    if (stream_ && !FinishStream(count_ - 1))
         return;
     if (BeginPiece(kEnd, count_) != nullptr)
         Publish();

@@ -1,7 +1,8 @@
 #pragma once
-#include "foundation/Platform.h"
+#include <memory>
 
-struct z_stream_s;
+#include "archive/StreamInflate.h"
+#include "foundation/Platform.h"
 
 // Inflates the blocks of an extraction on a helper thread, one step ahead of the worker that
 // writes the files: while the worker writes the files of one block, the helper inflates the
@@ -83,7 +84,7 @@ private:
     long long dataEnd_;
     const Entry* entries_;
     int count_;
-    HANDLE thread_;
+    ScopedKernelHandle thread_;
     CRITICAL_SECTION lock_;
     CONDITION_VARIABLE changed_;
     bool stop_;
@@ -91,11 +92,11 @@ private:
     Piece slots_[kSlots];
     SlotState states_[kSlots];
     int current_;   // the helper's slot between BeginPiece and Publish
-    unsigned char* buffers_;
+    std::unique_ptr<unsigned char[]> buffers_;
     int head_;      // first piece not yet released
     int filled_;    // slots reserved and not released
     // Helper-only state of the large block being streamed.
-    z_stream_s* stream_;
+    ScopedInflateStream stream_;
     int streamBlock_;
     int streamContent_;
     long long produced_;

@@ -1,6 +1,30 @@
 #include "archive/StreamInflate.h"
 
+#include <cstring>
+#include <new>
 #include <zlib.h>
+
+bool InflateStreamTraits::Close(z_stream_s* stream)
+{
+    inflateEnd(stream);
+    delete stream;
+    return true;
+}
+
+ScopedInflateStream OpenInflateStream(const unsigned char* compressed, long long size)
+{
+    ScopedInflateStream owner(new (std::nothrow) z_stream);
+    z_stream* stream = owner.get();
+    if (stream == nullptr)
+        return owner;
+    std::memset(stream, 0, sizeof *stream);
+    stream->next_in = const_cast<Bytef*>(compressed);
+    stream->avail_in = static_cast<uInt>(size);
+    // inflateEnd leaves alone a stream whose start failed: the owner only frees it then.
+    if (inflateInit(stream) != Z_OK)
+        owner.reset();
+    return owner;
+}
 
 int InflateExactly(z_stream_s* stream, unsigned char* buffer, int count, bool* ended)
 {

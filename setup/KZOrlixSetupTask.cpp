@@ -1,6 +1,7 @@
 #include "setup/KZOrlixSetupTask.h"
 
 #include "archive/Archive.h"
+#include "archive/Extraction.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
 #include "install/InstallServices.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "TestSupport.h"
+#include "WriteFileSeam.h"
 #include "archive/ByteStream.h"
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
@@ -233,7 +234,7 @@ BOOL WINAPI WritesThreeAtATime(HANDLE file, LPCVOID data, DWORD size, LPDWORD wr
 {
     ++g_calls;
     g_written.append(static_cast<const char*>(data), size < 3 ? size : 3);
-    return ::WriteFile(file, data, size < 3 ? size : 3, written, overlapped);
+    return ReplacedWriteFile::System(file, data, size < 3 ? size : 3, written, overlapped);
 }
 
 class WriteFileSeam : public ::testing::Test {
@@ -243,7 +244,7 @@ protected:
         g_calls = 0;
         g_written.clear();
     }
-    void TearDown() override { FileBuffer::SetWriteFileForTest(nullptr); }
+    void TearDown() override { ReplacedWriteFile::Use(nullptr); }
 };
 
 } // namespace
@@ -256,7 +257,7 @@ TEST_F(WriteFileSeam, WriteThatMakesNoProgressFailsInsteadOfLooping)
     // become the reported reason.
     ASSERT_TRUE(WriteFileBytes(folder / L"stuck.bin", "old"));
     ASSERT_EQ(S_OK, file.OpenWrite((folder / L"stuck.bin").c_str()));
-    FileBuffer::SetWriteFileForTest(WritesNothing);
+    ReplacedWriteFile::Use(WritesNothing);
     EXPECT_EQ(E_FAIL, file.WriteBuffer("data", 4));
     EXPECT_EQ(1, g_calls);
     EXPECT_EQ(SystemText(ERROR_WRITE_FAULT), W(PlatformError::GetErrorText()));
@@ -271,7 +272,7 @@ TEST_F(WriteFileSeam, PartialWritesAreRepeatedUntilAllIsWritten)
     const std::wstring path = folder / L"slow.bin";
     FileBuffer file;
     ASSERT_EQ(S_OK, file.OpenWrite(path.c_str()));
-    FileBuffer::SetWriteFileForTest(WritesThreeAtATime);
+    ReplacedWriteFile::Use(WritesThreeAtATime);
     EXPECT_EQ(S_OK, file.WriteBuffer("0123456789", 10));
     EXPECT_EQ(4, g_calls);
     file.Close();

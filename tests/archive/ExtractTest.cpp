@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "archive/Archive.h"
+#include "archive/Extraction.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ResourceBuffer.h"
 #include "foundation/PlatformError.h"

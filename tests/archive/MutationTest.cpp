@@ -40,10 +40,12 @@ public:
     {
         hash = crc32(hash, static_cast<const Bytef*>(data), static_cast<uInt>(size));
         length += size;
+        ++pieces;
         return S_OK;
     }
     unsigned long hash = 0;
     long long length = 0;
+    int pieces = 0;
 };
 
 // [no access][data pages][no access]
@@ -266,7 +268,8 @@ private:
             }
             if (outFailed)
                 Fail(what, "WriteEntry blamed an output that never fails");
-            if (archive.OpenStreamBlock() >= 0)
+            // Only a large block's stream hands an entry out in windows.
+            if (sink.pieces > 1)
                 ++streamed_;
             outcomes->push_back(outcome);
         }
@@ -517,7 +520,7 @@ TEST(ArchiveMutation, CorruptedArchivesAreRefusedSafely)
     TestFault::SetDetail(nullptr);
     for (const std::string& failure : runner.Failures())
         ADD_FAILURE() << failure;
-    std::printf("%d corrupted archives, %d opened, %d entries read, %d left a stream open, %lu ms, slowest %lu ms%s\n",
+    std::printf("%d corrupted archives, %d opened, %d entries read, %d written in windows, %lu ms, slowest %lu ms%s\n",
                 runner.Count(), runner.Opened(), runner.Reads(), runner.Streamed(), static_cast<unsigned long>(elapsed),
                 static_cast<unsigned long>(runner.SlowestMs()), runner.TimeBoxed() ? ", random cases cut by the time box" : "");
     if (runner.TimeBoxed())
@@ -526,5 +529,6 @@ TEST(ArchiveMutation, CorruptedArchivesAreRefusedSafely)
     // Enough of them open and read to reach the block code, not only the trailer checks.
     EXPECT_GT(runner.Opened(), runner.Count() / 4);
     EXPECT_GT(runner.Reads(), runner.Count());
-    EXPECT_GT(runner.Streamed(), 1000);
+    // About a thousand entries come through a large block's window in this run.
+    EXPECT_GT(runner.Streamed(), 500);
 }
