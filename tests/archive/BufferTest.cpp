@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "TestSupport.h"
-#include "WriteFileSeam.h"
+#include "ImportSeams.h"
 #include "archive/ByteStream.h"
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"

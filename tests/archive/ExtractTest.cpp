@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "ImportSeams.h"
 #include "TestSupport.h"
 #include "archive/Archive.h"
 #include "archive/Extraction.h"
@@ -395,7 +396,7 @@ static std::vector<std::wstring> FilesBelow(const std::wstring& root, const std:
 // Installing over an earlier installation from a damaged archive: a block that fails its check
 // never replaces an existing file, small blocks (checked before the target is touched) and
 // large ones (written beside the target, put in place once the check has passed) alike.
-TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
+static void ExpectBadBlocksNeverCostAFile()
 {
     const Placement before = Place(L"stream\\before.bin"), movie = Place(L"stream\\movie.dat");
     ASSERT_GE(before.block, 0);
@@ -485,4 +486,22 @@ TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
     std::sort(left.begin(), left.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, left);
+}
+
+TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
+{
+    ExpectBadBlocksNeverCostAFile();
+}
+
+// Without a helper thread the calling thread inflates and writes in turn: the same files, the
+// same failures.
+TEST(ExtractResourceArchive, WithoutAHelperThreadTheSameFilesAndFailures)
+{
+    NoNewThreads noThreads;
+    TempFolder folder;
+    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+    EXPECT_GT(noThreads.Refused(), 0);
+    for (const auto& file : FilesAndSources(L"STREAM"))
+        ExpectSameAsPayload(folder.Path(), file.first, file.second);
+    ExpectBadBlocksNeverCostAFile();
 }

@@ -1,0 +1,82 @@
+#include "ImportSeams.h"
+
+// Calls to an imported function go through its import pointer, __imp_Name (x86_64) or
+// __imp__Name@bytes (i686); the linker sends them to the wrap and keeps the real one.
+#ifdef _WIN64
+#define KZ_WRAPPED_IMPORT(name, bytes) "__wrap___imp_" #name
+#define KZ_REAL_IMPORT(name, bytes) "__real___imp_" #name
+#else
+#define KZ_WRAPPED_IMPORT(name, bytes) "___wrap__imp__" #name "@" #bytes
+#define KZ_REAL_IMPORT(name, bytes) "___real__imp__" #name "@" #bytes
+#endif
+
+typedef HANDLE(WINAPI* CreateThreadFunction)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                                              LPDWORD);
+
+namespace {
+
+volatile ReplacedWriteFile::Function g_writeFile = nullptr;
+volatile LONG g_noNewThreads = 0;
+volatile LONG g_refusedThreads = 0;
+
+BOOL WINAPI WriteFileCall(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    const ReplacedWriteFile::Function function = g_writeFile;
+    return function != nullptr ? function(file, data, size, written, overlapped)
+                               : ReplacedWriteFile::System(file, data, size, written, overlapped);
+}
+
+HANDLE WINAPI CreateThreadCall(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD);
+
+} // namespace
+
+extern "C" {
+extern ReplacedWriteFile::Function g_realWriteFile __asm__(KZ_REAL_IMPORT(WriteFile, 20));
+ReplacedWriteFile::Function g_wrappedWriteFile __asm__(KZ_WRAPPED_IMPORT(WriteFile, 20)) = WriteFileCall;
+extern CreateThreadFunction g_realCreateThread __asm__(KZ_REAL_IMPORT(CreateThread, 24));
+CreateThreadFunction g_wrappedCreateThread __asm__(KZ_WRAPPED_IMPORT(CreateThread, 24)) = CreateThreadCall;
+}
+
+namespace {
+
+HANDLE WINAPI CreateThreadCall(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                               LPVOID parameter, DWORD flags, LPDWORD id)
+{
+    if (g_noNewThreads > 0) {
+        InterlockedIncrement(&g_refusedThreads);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return g_realCreateThread(security, stack, start, parameter, flags, id);
+}
+
+} // namespace
+
+namespace ReplacedWriteFile {
+
+void Use(Function function)
+{
+    g_writeFile = function;
+}
+
+BOOL WINAPI System(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    return g_realWriteFile(file, data, size, written, overlapped);
+}
+
+} // namespace ReplacedWriteFile
+
+NoNewThreads::NoNewThreads() : start_(g_refusedThreads)
+{
+    InterlockedIncrement(&g_noNewThreads);
+}
+
+int NoNewThreads::Refused() const
+{
+    return g_refusedThreads - start_;
+}
+
+NoNewThreads::~NoNewThreads()
+{
+    InterlockedDecrement(&g_noNewThreads);
+}
