@@ -1,5 +1,6 @@
 #include "archive/DirectoryPath.h"
 
+#include <memory>
 #include <new>
 
 namespace {
@@ -25,7 +26,8 @@ void CreateDirectoryPath(const WString& path)
     if (length == 0 || Exists(path.c_str()))
         return;
 
-    wchar_t* buffer = new (std::nothrow) wchar_t[static_cast<size_t>(length) + 1];
+    const std::unique_ptr<wchar_t[]> owner(new (std::nothrow) wchar_t[static_cast<size_t>(length) + 1]);
+    wchar_t* buffer = owner.get();
     if (buffer == nullptr)
         return;     // the write into the folder reports the failure
     const wchar_t* text = path.c_str();
@@ -58,5 +60,4 @@ void CreateDirectoryPath(const WString& path)
         while (end < length && buffer[end] != 0)
             ++end;
     }
-    delete[] buffer;
 }

@@ -325,8 +325,9 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
     // Written straight from the block cache, or from the inflate window for a large block:
     // no copy of the content, and no large file held whole in memory.
     bool fileFailed = false;
-    if (archive.WriteEntry(entry, &file, &fileFailed) != S_OK) {
-        file.Close();
+    const HRESULT result = archive.WriteEntry(entry, &file, &fileFailed);
+    file.Close();
+    if (result != S_OK) {
         if (fileFailed) {
             PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
             if (streamed)
@@ -339,7 +340,6 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
         }
         return E_FAIL;
     }
-    file.Close();
     if (!streamed)
         return S_OK;
     state->pending.Add(written, target, name);
@@ -457,10 +457,8 @@ HRESULT ExtractResourceArchive(const WString& installFolder, const WString& list
 
     const WString uninstallPath = installFolder + L"\\Uninstall";
     if (file.OpenWrite(uninstallPath) != S_OK || file.WriteStringList(names) != S_OK) {
-        file.Close();
         PlatformError::AddContext(nullptr, L"InstallServices.CreateUninstall", uninstallPath);
         return E_FAIL;
     }
-    file.Close();
     return S_OK;
 }
