@@ -126,7 +126,7 @@ bool KeyEquals(const char* bytes, int count, const WString& key)
 
 // Scans one catalog text for the key: true and the raw text (escapes resolved, no
 // parameters) when it is there.
-bool FindInText(const char* text, int size, const WString& key, WString* found)
+bool ScanCatalog(const char* text, int size, const WString& key, WString* found)
 {
     enum State { Between, Key, BeforeText, Text, AfterText };
     if (text == nullptr || size <= 0)
@@ -205,7 +205,7 @@ bool FindInText(const char* text, int size, const WString& key, WString* found)
 class FindingReader : public CatalogSource::Reader {
 public:
     FindingReader(const WString& key, WString* text) : key_(key), text_(text) {}
-    void Read(const char* text, int size) override { found = FindInText(text, size, key_, text_); }
+    void Read(const char* text, int size) override { found = ScanCatalog(text, size, key_, text_); }
     bool found = false;
 
 private:
@@ -232,7 +232,7 @@ WString MessageCatalog::Lookup(const char* catalog, const WString& key, const WS
     int size = 0;
     bool present = false;
     if (CachedText(catalog, &catalogText, &size, &present)) {
-        found = present && FindInText(catalogText, size, key, &text);
+        found = present && ScanCatalog(catalogText, size, key, &text);
     } else if (g_source != nullptr) {
         FindingReader reader(key, &text);
         found = g_source->ReadCatalog(catalog, reader) && reader.found;
