@@ -69,7 +69,7 @@ public:
 };
 
 // The catalog's text as this thread's start-up cache holds it, read and kept on first use.
-// False when there is no cache to use (the caller reads the archive itself).
+// False when there is no cache to use (the caller reads from the source itself).
 bool CachedText(const char* catalog, const char** text, int* size, bool* present)
 {
     CatalogCache& cache = t_cache;
