@@ -12,6 +12,9 @@ namespace {
 
 const int kFileHeaderSize = 14;
 const int kInfoHeaderSize = 40;
+const unsigned int kFileSignature = 0x4D42;    // "BM"
+// The three colour masks that follow a BITMAPINFOHEADER with BI_BITFIELDS.
+const int kBitfieldMasksSize = 12;
 
 unsigned int ReadU32(const unsigned char* p)
 {
@@ -52,7 +55,7 @@ int UIBitmap::CheckBitmapFile(const unsigned char* bytes, int size)
 {
     if (bytes == nullptr || size < kFileHeaderSize + kInfoHeaderSize)
         return -1;
-    if (ReadU16(bytes) != 0x4D42 || ReadU32(bytes + 2) != static_cast<unsigned int>(size))
+    if (ReadU16(bytes) != kFileSignature || ReadU32(bytes + 2) != static_cast<unsigned int>(size))
         return -1;
 
     // Beyond the header check, everything CreateDIBitmap will read must lie inside the entry.
@@ -100,7 +103,7 @@ int UIBitmap::CheckBitmapFile(const unsigned char* bytes, int size)
         if (bitCount != 16 && bitCount != 32)
             return -1;
         if (headerSize == kInfoHeaderSize)
-            masks = 12;
+            masks = kBitfieldMasksSize;
         break;
     case BI_RLE8:
     case BI_RLE4:
