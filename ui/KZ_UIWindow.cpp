@@ -364,13 +364,6 @@ void KZ_UIWindow::SetLayout(UILayout* layout)
     layout_ = layout;
 }
 
-void KZ_UIWindow::SetName(const WString& name)
-{
-    name_ = name;
-    if (window_ != nullptr)
-        SetWindowTextW(window_, name_.c_str());
-}
-
 KZ_UIWindow* KZ_UIWindow::FindDefaultButton()
 {
     if (IsKindOf("KZ_UIButton") && static_cast<KZ_UIButton*>(this)->IsDefault())

@@ -59,9 +59,8 @@ public:
     void SetLayout(UILayout* layout);
     UILayout* GetLayout() const { return layout_; }
 
+    // One component of the catalog keys; also the native window's text when it is created.
     const WString& GetName() const { return name_; }
-    // Also the native window text; changes the catalog keys of everything below.
-    void SetName(const WString& name);
     HWND GetWindow() const { return window_; }
     unsigned int GetStyleFlags() const { return styleFlags_; }
 

