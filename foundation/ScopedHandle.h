@@ -97,6 +97,12 @@ struct GdiObjectTraits {
     static bool Close(T object) { return DeleteObject(object) != 0; }
 };
 
+struct MemoryDCTraits {
+    using Handle = HDC;
+    static HDC Invalid() { return nullptr; }
+    static bool Close(HDC dc) { return DeleteDC(dc) != 0; }
+};
+
 template <typename T>
 struct ComTraits {
     using Handle = T*;
@@ -131,6 +137,8 @@ using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFile = ScopedHandle<FileHandleTraits>;
 using ScopedFind = ScopedHandle<FindHandleTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
+// A context of CreateCompatibleDC.
+using ScopedMemoryDC = ScopedHandle<MemoryDCTraits>;
 template <typename T>
 using ScopedGdiObject = ScopedHandle<GdiObjectTraits<T>>;
 template <typename T>
@@ -139,3 +147,102 @@ template <typename T>
 using ScopedCoTaskMem = ScopedHandle<CoTaskMemTraits<T>>;
 template <typename T>
 using ScopedHeapBlock = ScopedHandle<HeapBlockTraits<T>>;
+
+// An owner whose release needs what the handle belongs to as well: a window's DC goes back to
+// the window, a DC's saved state or displaced object goes back into the DC.
+template <typename Traits>
+class ScopedBoundHandle {
+public:
+    using Owner = typename Traits::Owner;
+    using Handle = typename Traits::Handle;
+
+    ScopedBoundHandle() = default;
+    ScopedBoundHandle(Owner owner, Handle handle) : owner_(owner), handle_(handle) {}
+    ~ScopedBoundHandle() { reset(); }
+    ScopedBoundHandle(ScopedBoundHandle&& other) : owner_(other.owner_), handle_(other.release()) {}
+    ScopedBoundHandle& operator=(ScopedBoundHandle&& other)
+    {
+        if (this != &other) {
+            reset();
+            owner_ = other.owner_;
+            handle_ = other.release();
+        }
+        return *this;
+    }
+    ScopedBoundHandle(const ScopedBoundHandle&) = delete;
+    ScopedBoundHandle& operator=(const ScopedBoundHandle&) = delete;
+
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Traits::Invalid(); }
+
+    Handle release()
+    {
+        const Handle handle = handle_;
+        handle_ = Traits::Invalid();
+        return handle;
+    }
+    void reset()
+    {
+        if (handle_ != Traits::Invalid())
+            Traits::Close(owner_, handle_);
+        handle_ = Traits::Invalid();
+    }
+
+private:
+    Owner owner_ = Owner();
+    Handle handle_ = Traits::Invalid();
+};
+
+struct WindowDCTraits {
+    using Owner = HWND;
+    using Handle = HDC;
+    static HDC Invalid() { return nullptr; }
+    static void Close(HWND window, HDC dc) { ReleaseDC(window, dc); }
+};
+
+struct SavedDCTraits {
+    using Owner = HDC;
+    using Handle = int;
+    static int Invalid() { return 0; }
+    static void Close(HDC dc, int state) { RestoreDC(dc, state); }
+};
+
+struct SelectionTraits {
+    using Owner = HDC;
+    using Handle = HGDIOBJ;
+    static HGDIOBJ Invalid() { return nullptr; }
+    static void Close(HDC dc, HGDIOBJ previous) { SelectObject(dc, previous); }
+};
+
+// ScopedWindowDC dc(window, GetDC(window)): released to the window (null: the screen).
+using ScopedWindowDC = ScopedBoundHandle<WindowDCTraits>;
+// ScopedSavedDC saved(dc, SaveDC(dc)): the DC is restored to that state.
+using ScopedSavedDC = ScopedBoundHandle<SavedDCTraits>;
+// ScopedSelection selected(dc, SelectObject(dc, object)): the displaced object goes back in.
+using ScopedSelection = ScopedBoundHandle<SelectionTraits>;
+
+// BeginPaint to EndPaint of one WM_PAINT; nothing to end when BeginPaint failed.
+class ScopedPaint {
+public:
+    explicit ScopedPaint(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~ScopedPaint()
+    {
+        if (dc_ != nullptr)
+            EndPaint(window_, &paint_);
+    }
+    ScopedPaint(ScopedPaint&& other) : window_(other.window_), paint_(other.paint_), dc_(other.dc_)
+    {
+        other.dc_ = nullptr;
+    }
+    ScopedPaint& operator=(ScopedPaint&&) = delete;
+    ScopedPaint(const ScopedPaint&) = delete;
+    ScopedPaint& operator=(const ScopedPaint&) = delete;
+
+    HDC get() const { return dc_; }
+    const RECT& area() const { return paint_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_;
+    HDC dc_;
+};

@@ -1,15 +1,13 @@
 #include "ui/KZ_UIControl.h"
 
+#include "foundation/ScopedHandle.h"
 #include "ui/UILook.h"
 
 #include <cstring>
 
-// Child windows of the toolkit: WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN.
-static const DWORD kContainerStyle = 0x56000000;
-
 KZ_UIControl::KZ_UIControl(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags,
                            const wchar_t* nativeClass, DWORD nativeStyle, DWORD nativeExtendedStyle)
-    : KZ_UIWindow(parent, name, styleFlags, nullptr, kContainerStyle, 0), control_(nullptr)
+    : KZ_UIWindow(parent, name, styleFlags, nullptr, kChildWindowStyle, 0), control_(nullptr)
 {
     control_ = CreateNativeChild(nativeClass, name, nativeStyle, nativeExtendedStyle);
     if (control_ == nullptr)
@@ -83,12 +81,11 @@ void KZ_UIControl::MeasureTextLine(const WString& text, int width, int* measured
 {
     *measuredWidth = 0;
     *measuredHeight = 0;
-    HDC dc = control_ != nullptr ? GetDC(control_) : nullptr;
-    if (dc == nullptr)
+    const ScopedWindowDC dc(control_, control_ != nullptr ? GetDC(control_) : nullptr);
+    if (!dc)
         return;
     RECT bounds = {0, 0, width, 0};
-    DrawTextW(dc, text.c_str(), text.Length(), &bounds, DT_CALCRECT | DT_SINGLELINE);
-    ReleaseDC(control_, dc);
+    DrawTextW(dc.get(), text.c_str(), text.Length(), &bounds, DT_CALCRECT | DT_SINGLELINE);
     *measuredWidth = bounds.right - bounds.left;
     *measuredHeight = bounds.bottom - bounds.top;
 }

@@ -3,8 +3,7 @@
 #include <cstring>
 
 KZ_UIPanel::KZ_UIPanel(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
-    : KZ_UIWindow(parent, name, styleFlags, nullptr,
-                  WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0)
+    : KZ_UIWindow(parent, name, styleFlags, nullptr, kChildWindowStyle, 0)
 {
 }
 

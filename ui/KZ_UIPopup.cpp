@@ -13,22 +13,22 @@ const DWORD kPopupStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILD
 DWORD KZ_UIPopup::WindowStyleFor(unsigned int styleFlags)
 {
     DWORD style = kPopupStyle;
-    if (styleFlags & 1)
+    if (styleFlags & ResizableFrame)
         style |= WS_THICKFRAME;
-    if (!(styleFlags & 2))
+    if (!(styleFlags & NoCaption))
         style |= WS_CAPTION | WS_SYSMENU;
     return style;
 }
 
 DWORD KZ_UIPopup::ExtendedStyleFor(unsigned int styleFlags)
 {
-    return (styleFlags & 4) ? WS_EX_TOOLWINDOW : 0;
+    return (styleFlags & ToolWindow) ? WS_EX_TOOLWINDOW : 0;
 }
 
 KZ_UIPopup::KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
     : KZ_UIWindow(parent, name, styleFlags, nullptr, WindowStyleFor(styleFlags),
                   ExtendedStyleFor(styleFlags)),
-      look_(nullptr), savedFocus_(nullptr)
+      savedFocus_(nullptr)
 {
     InstallKeyHandling();
     SetTitle(GetMessage(L"Title"));
@@ -36,24 +36,11 @@ KZ_UIPopup::KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int st
 
 KZ_UIPopup::~KZ_UIPopup()
 {
-    look_ = nullptr;
 }
 
 bool KZ_UIPopup::IsKindOf(const char* className) const
 {
     return std::strcmp(className, "KZ_UIPopup") == 0 || KZ_UIWindow::IsKindOf(className);
-}
-
-UILook* KZ_UIPopup::GetLook()
-{
-    if (look_ != nullptr)
-        return look_;
-    return KZ_UIWindow::GetLook();
-}
-
-void KZ_UIPopup::SetLook(UILook* look)
-{
-    look_ = look;
 }
 
 void KZ_UIPopup::OnClose()
@@ -223,9 +210,9 @@ int KZ_UIPopup::PreTranslateKey(MSG* message)
         return 0;
     KZ_UIWindow* object = FindWindowObject(message->hwnd);
     switch (message->wParam) {
-    case 13:
+    case VK_RETURN:
         return PushDefaultButton(object);
-    case 27:
+    case VK_ESCAPE:
         for (KZ_UIWindow* window = object; window != nullptr; window = window->GetParent()) {
             if (window->IsKindOf("KZ_UIPopup")) {
                 SendMessageW(window->GetWindow(), WM_CLOSE, 0, 0);
@@ -233,7 +220,7 @@ int KZ_UIPopup::PreTranslateKey(MSG* message)
             }
         }
         return 0;
-    case 9:
+    case VK_TAB:
         if (object == nullptr)
             return 0;
         if (GetKeyState(VK_SHIFT) < 0)

@@ -1,19 +1,18 @@
 #pragma once
 #include "ui/KZ_UIWindow.h"
 
-// The toolkit's top-level window: caption, frame, an optional look for everything inside it,
-// close requests published as "OnClose" (the window is not destroyed by them), and the target
-// of the Escape key. Also owns the keyboard pre-translation of the main loop.
+// The toolkit's top-level window: caption, frame, close requests published as "OnClose" (the
+// window is not destroyed by them), and the target of the Escape key. Also owns the keyboard
+// pre-translation of the main loop.
 class KZ_UIPopup : public KZ_UIWindow {
 public:
-    // Style flags: 1 resizable frame, 2 no caption and system menu, 4 tool window.
+    // Style flags.
+    enum { ResizableFrame = 1, NoCaption = 2, ToolWindow = 4 };
     // Constructing a popup installs the keyboard pre-translation in the main loop.
     KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags);
     ~KZ_UIPopup() override;
 
     bool IsKindOf(const char* className) const override;
-    UILook* GetLook() override;
-    void SetLook(UILook* look) override;
     void OnClose() override;
 
     void SetTitle(const WString& text);
@@ -45,6 +44,5 @@ private:
     static void TabForward(KZ_UIWindow* start);
     static void TabBackward(KZ_UIWindow* start);
 
-    UILook* look_;
     HWND savedFocus_;
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/MessageCatalog.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/ScopedHandle.h"
 #include "ui/KZ_UIButton.h"
 #include "ui/KZ_UIControl.h"
 #include "ui/KZ_UIPopup.h"
@@ -25,6 +26,10 @@ namespace {
 
 const wchar_t kClassName[] = L"KZWindow";
 const DWORD kChildControlStyle = WS_CHILD | WS_VISIBLE;
+// Every class of the common controls library.
+const DWORD kAllCommonControls = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
+                                 ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS |
+                                 ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS;
 
 ATOM g_classAtom = 0;
 // INVALID_HANDLE_VALUE until tried; stays so when the executable has no manifest.
@@ -62,10 +67,22 @@ void StartCommonControls()
     typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
     InitProc init = reinterpret_cast<InitProc>(reinterpret_cast<void (*)()>(entry));
     INITCOMMONCONTROLSEX controls;
-    controls.dwSize = 8;
-    controls.dwICC = 0xFF;
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = kAllCommonControls;
     init(&controls);
 }
+
+// The controls context, active while the object lives.
+class ControlsContextScope {
+public:
+    ControlsContextScope() : cookie_(KZ_UIWindow::ActivateControlsContext()) {}
+    ~ControlsContextScope() { KZ_UIWindow::DeactivateControlsContext(cookie_); }
+    ControlsContextScope(const ControlsContextScope&) = delete;
+    ControlsContextScope& operator=(const ControlsContextScope&) = delete;
+
+private:
+    ULONG_PTR cookie_;
+};
 
 } // namespace
 
@@ -93,10 +110,8 @@ HMODULE KZ_UIWindow::LoadWindowLibrary(const wchar_t* name)
     if (length == 0 || length >= MAX_PATH)
         return nullptr;
     const WString path = WString(system) + L"\\" + name;
-    ULONG_PTR cookie = ActivateControlsContext();
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    DeactivateControlsContext(cookie);
-    return module;
+    const ControlsContextScope context;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 ATOM KZ_UIWindow::RegisterWindowClass()
@@ -104,7 +119,7 @@ ATOM KZ_UIWindow::RegisterWindowClass()
     if (g_classAtom != 0)
         return g_classAtom;
     HINSTANCE instance = ProductDefinition::GetInstance();
-    ULONG_PTR cookie = ActivateControlsContext();
+    const ControlsContextScope context;
     StartCommonControls();
     WNDCLASSW windowClass;
     ZeroMemory(&windowClass, sizeof(windowClass));
@@ -116,7 +131,6 @@ ATOM KZ_UIWindow::RegisterWindowClass()
     windowClass.hbrBackground = nullptr;
     windowClass.lpszClassName = kClassName;
     g_classAtom = RegisterClassW(&windowClass);
-    DeactivateControlsContext(cookie);
     return g_classAtom;
 }
 
@@ -140,11 +154,12 @@ KZ_UIWindow::KZ_UIWindow(KZ_UIWindow* parent, const WString& name, unsigned int 
     if (atom == 0)
         return;
     HWND nativeParent = parent_ != nullptr ? parent_->window_ : owner;
-    ULONG_PTR cookie = ActivateControlsContext();
-    window_ = CreateWindowExW(extendedStyle, MAKEINTATOM(atom), name_.c_str(), windowStyle, 0, 0,
-                              0, 0, nativeParent, nullptr, ProductDefinition::GetInstance(),
-                              nullptr);
-    DeactivateControlsContext(cookie);
+    {
+        const ControlsContextScope context;
+        window_ = CreateWindowExW(extendedStyle, MAKEINTATOM(atom), name_.c_str(), windowStyle,
+                                  0, 0, 0, 0, nativeParent, nullptr,
+                                  ProductDefinition::GetInstance(), nullptr);
+    }
     if (window_ == nullptr)
         return;
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -226,10 +241,6 @@ UILook* KZ_UIWindow::GetLook()
     if (parent_ != nullptr)
         return parent_->GetLook();
     return UILook::GetDefault();
-}
-
-void KZ_UIWindow::SetLook(UILook*)
-{
 }
 
 int KZ_UIWindow::CanFocus()
@@ -336,7 +347,7 @@ HBRUSH KZ_UIWindow::GetBackground() const
         if (window->background_ != nullptr)
             return window->background_;
     }
-    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    return UILook::SystemColourBrush(COLOR_BTNFACE);
 }
 
 void KZ_UIWindow::SetLayoutCell(UILayoutCell* cell)
@@ -351,13 +362,6 @@ void KZ_UIWindow::SetLayout(UILayout* layout)
     if (layout_ != layout)
         delete layout_;
     layout_ = layout;
-}
-
-void KZ_UIWindow::SetName(const WString& name)
-{
-    name_ = name;
-    if (window_ != nullptr)
-        SetWindowTextW(window_, name_.c_str());
 }
 
 KZ_UIWindow* KZ_UIWindow::FindDefaultButton()
@@ -400,11 +404,9 @@ HWND KZ_UIWindow::CreateNativeChild(const wchar_t* className, const WString& tex
 {
     if (window_ == nullptr)
         return nullptr;
-    ULONG_PTR cookie = ActivateControlsContext();
-    HWND child = CreateWindowExW(extendedStyle, className, text.c_str(), style | kChildControlStyle,
-                                 0, 0, 0, 0, window_, nullptr, nullptr, nullptr);
-    DeactivateControlsContext(cookie);
-    return child;
+    const ControlsContextScope context;
+    return CreateWindowExW(extendedStyle, className, text.c_str(), style | kChildControlStyle, 0,
+                           0, 0, 0, window_, nullptr, nullptr, nullptr);
 }
 
 HRESULT KZ_UIWindow::BrowseForFolder(WString* path)
@@ -416,19 +418,16 @@ HRESULT KZ_UIWindow::BrowseForFolder(WString* path)
     browse.pidlRoot = nullptr;
     browse.lpszTitle = L"Select a directory...";
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-    ULONG_PTR cookie = ActivateControlsContext();
-    LPITEMIDLIST item = SHBrowseForFolderW(&browse);
-    DeactivateControlsContext(cookie);
-    if (item == nullptr)
-        return E_FAIL;
-    HRESULT result = E_FAIL;
-    wchar_t chosen[MAX_PATH];
-    if (SHGetPathFromIDListW(item, chosen) && chosen[0] != 0) {
-        *path = chosen;
-        result = S_OK;
+    ScopedCoTaskMem<ITEMIDLIST> item;
+    {
+        const ControlsContextScope context;
+        item.reset(SHBrowseForFolderW(&browse));
     }
-    CoTaskMemFree(item);
-    return result;
+    wchar_t chosen[MAX_PATH];
+    if (!item || !SHGetPathFromIDListW(item.get(), chosen) || chosen[0] == 0)
+        return E_FAIL;
+    *path = chosen;
+    return S_OK;
 }
 
 LRESULT CALLBACK KZ_UIWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -470,12 +469,9 @@ LRESULT CALLBACK KZ_UIWindow::WindowProc(HWND window, UINT message, WPARAM wPara
         object->Publish("Focus");
         break;
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        if (dc != nullptr) {
-            object->Paint(dc, paint.rcPaint);
-            EndPaint(window, &paint);
-        }
+        const ScopedPaint paint(window);
+        if (paint.get() != nullptr)
+            object->Paint(paint.get(), paint.area());
         return 1;
     }
     case WM_CLOSE:
@@ -501,7 +497,7 @@ LRESULT CALLBACK KZ_UIWindow::WindowProc(HWND window, UINT message, WPARAM wPara
         }
         return 1;
     case WM_CHAR:
-        if (wParam == 13 && PushDefaultButton(object))
+        if (wParam == VK_RETURN && PushDefaultButton(object))
             return 1;
         break;
     case WM_COMMAND: {

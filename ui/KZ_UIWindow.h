@@ -14,6 +14,10 @@ class KZ_UIButton;
 // native window is gone (WM_NCDESTROY, see KZ_UIWindow.cpp); children are linked, not owned.
 class KZ_UIWindow : public KZ_EventListener {
 public:
+    // The native style of the toolkit's child windows.
+    static constexpr DWORD kChildWindowStyle =
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+
     // owner is the native parent only when parent is null.
     KZ_UIWindow(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags, HWND owner,
                 DWORD windowStyle, DWORD extendedStyle);
@@ -25,8 +29,8 @@ public:
 
     // width is in (the width to fill) and out; height is out.
     virtual void GetPreferredSize(int* width, int* height);
+    // The parent's look; the top-level window's is the default look.
     virtual UILook* GetLook();
-    virtual void SetLook(UILook* look);
     virtual int CanFocus();
     virtual void Focus();
     virtual void Paint(HDC dc, const RECT& area);
@@ -55,9 +59,8 @@ public:
     void SetLayout(UILayout* layout);
     UILayout* GetLayout() const { return layout_; }
 
+    // One component of the catalog keys; also the native window's text when it is created.
     const WString& GetName() const { return name_; }
-    // Also the native window text; changes the catalog keys of everything below.
-    void SetName(const WString& name);
     HWND GetWindow() const { return window_; }
     unsigned int GetStyleFlags() const { return styleFlags_; }
 

@@ -9,6 +9,7 @@
 #include "ui/UIBitmap.h"
 #include "ui/UIGridLayout.h"
 #include "ui/UILabel.h"
+#include "ui/UILayoutCell.h"
 #include "ui/UILook.h"
 
 #include <cstring>
@@ -16,10 +17,45 @@
 
 namespace {
 
-// System colour index 4 + 1, the background of the Install page and its panel.
-HBRUSH PageColour()
+const int kFillWidthAtBottom = UILayoutCell::FillWidth | UILayoutCell::AlignBottom;
+const int kFillWidthAtTop = UILayoutCell::FillWidth | UILayoutCell::AlignTop;
+// The pad row below a page's content takes 30 times the spare height of the rows above it.
+const int kPadRowWeight = 30;
+// The side bitmap spans four rows on both pages; the End page leaves its fourth empty.
+const int kSideBitmapRows = 4;
+
+struct SideLabel {
+    const wchar_t* name;
+    unsigned int styleFlags;
+    int alignment;
+};
+
+// A white page: the side bitmap down its left edge beside a column of labels, the last of them
+// a pad row that takes most of the spare height.
+template <int Count>
+KZ_UIPanel* BuildSidePage(KZ_UIWindow* wizard, const wchar_t* name, const WString& bitmapName,
+                          const SideLabel (&labels)[Count])
 {
-    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    KZ_UIPanel* page = new (std::nothrow) KZ_UIPanel(wizard, name, 0);
+    if (page == nullptr)
+        return nullptr;
+    page->SetBackground(UILook::GetWhiteBrush());
+    UIBitmap* bitmap = new (std::nothrow) UIBitmap(page, bitmapName);
+    UILabel* column[Count] = {};
+    for (int i = 0; i < Count; ++i)
+        column[i] = new (std::nothrow) UILabel(page, labels[i].name, labels[i].styleFlags);
+
+    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
+    if (grid == nullptr)
+        return page;
+    UIGridLayout::SetCell(bitmap, 0, 0, 1, kSideBitmapRows, UILayoutCell::Fill);
+    grid->SetColumnWeight(1, 1);
+    for (int i = 0; i < Count; ++i) {
+        UIGridLayout::SetCell(column[i], 1, i, 1, 1, labels[i].alignment);
+        grid->SetRowWeight(i, i + 1 < Count ? 1 : kPadRowWeight);
+    }
+    page->SetLayout(grid);
+    return page;
 }
 
 } // namespace
@@ -67,30 +103,11 @@ void KZ_UIWizardTask::OnPageChanged(KZ_UIWindow*)
 
 void KZ_UIWizardTask::BuildWelcomePage()
 {
-    welcomePage_ = new (std::nothrow) KZ_UIPanel(this, L"Welcome", 0);
-    if (welcomePage_ == nullptr)
-        return;
-    welcomePage_->SetBackground(UILook::GetWhiteBrush());
-    UIBitmap* bitmap = new (std::nothrow) UIBitmap(welcomePage_, sideBitmapName_);
-    UILabel* title = new (std::nothrow) UILabel(welcomePage_, L"Title", 1);
-    UILabel* info = new (std::nothrow) UILabel(welcomePage_, L"Info", 0);
-    UILabel* warn = new (std::nothrow) UILabel(welcomePage_, L"Warn", 0);
-    UILabel* pad = new (std::nothrow) UILabel(welcomePage_, L"Pad", 0);
-
-    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
-    if (grid == nullptr)
-        return;
-    UIGridLayout::SetCell(bitmap, 0, 0, 1, 4, 15);
-    UIGridLayout::SetCell(title, 1, 0, 1, 1, 3);
-    UIGridLayout::SetCell(info, 1, 1, 1, 1, 11);
-    UIGridLayout::SetCell(warn, 1, 2, 1, 1, 7);
-    UIGridLayout::SetCell(pad, 1, 3, 1, 1, 15);
-    grid->SetColumnWeight(1, 1);
-    grid->SetRowWeight(0, 1);
-    grid->SetRowWeight(1, 1);
-    grid->SetRowWeight(2, 1);
-    grid->SetRowWeight(3, 30);
-    welcomePage_->SetLayout(grid);
+    const SideLabel labels[] = {{L"Title", UILabel::TitleFont, UILayoutCell::FillWidth},
+                                {L"Info", 0, kFillWidthAtBottom},
+                                {L"Warn", 0, kFillWidthAtTop},
+                                {L"Pad", 0, UILayoutCell::Fill}};
+    welcomePage_ = BuildSidePage(this, L"Welcome", sideBitmapName_, labels);
 }
 
 void KZ_UIWizardTask::BuildInstallPage()
@@ -98,12 +115,12 @@ void KZ_UIWizardTask::BuildInstallPage()
     installPage_ = new (std::nothrow) KZ_UIPanel(this, L"Install", 0);
     if (installPage_ == nullptr)
         return;
-    installPage_->SetBackground(PageColour());
+    installPage_->SetBackground(UILook::GetPageBrush());
     UIBitmap* bitmap = new (std::nothrow) UIBitmap(installPage_, headerBitmapName_);
     KZ_UIPanel* panel = new (std::nothrow) KZ_UIPanel(installPage_, L"InstallPanel", 0);
     UILabel* pad = nullptr;
     if (panel != nullptr) {
-        panel->SetBackground(PageColour());
+        panel->SetBackground(UILook::GetPageBrush());
         statusLabel_ = new (std::nothrow) UILabel(panel, L"Status", 0);
         progressBar_ = new (std::nothrow) KZ_UIProgressBar(panel, L"Progress");
         pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
@@ -111,8 +128,8 @@ void KZ_UIWizardTask::BuildInstallPage()
 
     UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
     if (grid != nullptr) {
-        UIGridLayout::SetCell(bitmap, 0, 0, 1, 1, 15);
-        UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
+        UIGridLayout::SetCell(bitmap, 0, 0, 1, 1, UILayoutCell::Fill);
+        UIGridLayout::SetCell(panel, 0, 1, 1, 1, UILayoutCell::Fill);
         grid->SetColumnWeight(0, 1);
         grid->SetRowWeight(0, 1);
         grid->SetRowWeight(1, 1);
@@ -123,39 +140,22 @@ void KZ_UIWizardTask::BuildInstallPage()
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
     if (inner == nullptr)
         return;
-    UIGridLayout::SetCell(statusLabel_, 0, 0, 1, 1, 11);
-    UIGridLayout::SetCell(progressBar_, 0, 1, 1, 1, 7);
-    UIGridLayout::SetCell(pad, 0, 2, 1, 1, 15);
+    UIGridLayout::SetCell(statusLabel_, 0, 0, 1, 1, kFillWidthAtBottom);
+    UIGridLayout::SetCell(progressBar_, 0, 1, 1, 1, kFillWidthAtTop);
+    UIGridLayout::SetCell(pad, 0, 2, 1, 1, UILayoutCell::Fill);
     inner->SetColumnWeight(0, 1);
     inner->SetRowWeight(0, 1);
     inner->SetRowWeight(1, 1);
-    inner->SetRowWeight(2, 30);
+    inner->SetRowWeight(2, kPadRowWeight);
     panel->SetLayout(inner);
 }
 
 void KZ_UIWizardTask::BuildEndPage()
 {
-    endPage_ = new (std::nothrow) KZ_UIPanel(this, L"End", 0);
-    if (endPage_ == nullptr)
-        return;
-    endPage_->SetBackground(UILook::GetWhiteBrush());
-    UIBitmap* bitmap = new (std::nothrow) UIBitmap(endPage_, sideBitmapName_);
-    UILabel* title = new (std::nothrow) UILabel(endPage_, L"Title", 1);
-    UILabel* info = new (std::nothrow) UILabel(endPage_, L"Info", 0);
-    UILabel* pad = new (std::nothrow) UILabel(endPage_, L"Pad", 0);
-
-    UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
-    if (grid == nullptr)
-        return;
-    UIGridLayout::SetCell(bitmap, 0, 0, 1, 4, 15);
-    UIGridLayout::SetCell(title, 1, 0, 1, 1, 11);
-    UIGridLayout::SetCell(info, 1, 1, 1, 1, 7);
-    UIGridLayout::SetCell(pad, 1, 2, 1, 1, 15);
-    grid->SetColumnWeight(1, 1);
-    grid->SetRowWeight(0, 1);
-    grid->SetRowWeight(1, 1);
-    grid->SetRowWeight(2, 30);
-    endPage_->SetLayout(grid);
+    const SideLabel labels[] = {{L"Title", UILabel::TitleFont, kFillWidthAtBottom},
+                                {L"Info", 0, kFillWidthAtTop},
+                                {L"Pad", 0, UILayoutCell::Fill}};
+    endPage_ = BuildSidePage(this, L"End", sideBitmapName_, labels);
 }
 
 void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)

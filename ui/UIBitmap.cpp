@@ -1,16 +1,20 @@
 #include "ui/UIBitmap.h"
 
-#include "archive/Archive.h"
-#include "archive/ResourceBuffer.h"
+#include "ui/UIArchiveEntry.h"
 #include "ui/UILook.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 namespace {
 
 const int kFileHeaderSize = 14;
 const int kInfoHeaderSize = 40;
+const unsigned int kFileSignature = 0x4D42;    // "BM"
+// The three colour masks that follow a BITMAPINFOHEADER with BI_BITFIELDS.
+const int kBitfieldMasksSize = 12;
 
 unsigned int ReadU32(const unsigned char* p)
 {
@@ -28,13 +32,30 @@ unsigned int ReadU16(const unsigned char* p)
     return static_cast<unsigned int>(p[0]) | (static_cast<unsigned int>(p[1]) << 8);
 }
 
+// Copies source stretched over the whole of target, both selected into contexts compatible
+// with reference only while this runs.
+bool StretchBitmap(HDC reference, HBITMAP source, int width, int height, HBITMAP target,
+                   int targetWidth, int targetHeight)
+{
+    const ScopedMemoryDC sourceDC(CreateCompatibleDC(reference));
+    const ScopedMemoryDC targetDC(CreateCompatibleDC(reference));
+    if (!sourceDC || !targetDC)
+        return false;
+    const ScopedSelection sourceSelected(sourceDC.get(), SelectObject(sourceDC.get(), source));
+    const ScopedSelection targetSelected(targetDC.get(), SelectObject(targetDC.get(), target));
+    SetStretchBltMode(targetDC.get(), HALFTONE);
+    SetBrushOrgEx(targetDC.get(), 0, 0, nullptr);
+    return StretchBlt(targetDC.get(), 0, 0, targetWidth, targetHeight, sourceDC.get(), 0, 0,
+                      width, height, SRCCOPY) != FALSE;
+}
+
 } // namespace
 
 int UIBitmap::CheckBitmapFile(const unsigned char* bytes, int size)
 {
     if (bytes == nullptr || size < kFileHeaderSize + kInfoHeaderSize)
         return -1;
-    if (ReadU16(bytes) != 0x4D42 || ReadU32(bytes + 2) != static_cast<unsigned int>(size))
+    if (ReadU16(bytes) != kFileSignature || ReadU32(bytes + 2) != static_cast<unsigned int>(size))
         return -1;
 
     // Beyond the header check, everything CreateDIBitmap will read must lie inside the entry.
@@ -82,7 +103,7 @@ int UIBitmap::CheckBitmapFile(const unsigned char* bytes, int size)
         if (bitCount != 16 && bitCount != 32)
             return -1;
         if (headerSize == kInfoHeaderSize)
-            masks = 12;
+            masks = kBitfieldMasksSize;
         break;
     case BI_RLE8:
     case BI_RLE4:
@@ -105,58 +126,40 @@ int UIBitmap::CheckBitmapFile(const unsigned char* bytes, int size)
 }
 
 UIBitmap::UIBitmap(KZ_UIWindow* parent, const WString& name)
-    : KZ_UIWindow(parent, name, 0, nullptr,
-                  WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0),
-      bitmapName_(name), bitmap_(nullptr)
+    : KZ_UIWindow(parent, name, 0, nullptr, kChildWindowStyle, 0),
+      bitmapName_(name)
 {
     Load();
 }
 
 UIBitmap::~UIBitmap()
 {
-    DeleteBitmap();
-}
-
-void UIBitmap::DeleteBitmap()
-{
-    if (bitmap_ != nullptr) {
-        DeleteObject(bitmap_);
-        bitmap_ = nullptr;
-    }
 }
 
 void UIBitmap::Load()
 {
-    ResourceBuffer resource;
-    Archive archive;
-    const void* content = nullptr;
-    int length = 0;
-    if (FAILED(resource.Open(L"RESOURCES", L"KZ")) ||
-        FAILED(archive.Open(resource.Data(), resource.Remaining())) ||
-        FAILED(archive.Get(WString(L"resources\\graphic\\icons\\") + bitmapName_ + L".bmp",
-                           &content, &length)))
+    UIArchiveEntry entry;
+    if (FAILED(entry.Open(WString(L"resources\\graphic\\icons\\") + bitmapName_ + L".bmp")))
         return;
-    const unsigned char* bytes = static_cast<const unsigned char*>(content);
-    int pixelOffset = CheckBitmapFile(bytes, length);
+    const unsigned char* bytes = entry.Data();
+    int pixelOffset = CheckBitmapFile(bytes, entry.Length());
     if (pixelOffset < 0 || GetWindow() == nullptr)
         return;
 
     // The header and colour table sit at an odd offset inside the entry: copy them to an
     // aligned block before handing them to GDI as a BITMAPINFO.
     int infoSize = pixelOffset - kFileHeaderSize;
-    unsigned char* info = new (std::nothrow) unsigned char[infoSize];
-    if (info == nullptr)
+    const std::unique_ptr<unsigned char[]> info(new (std::nothrow) unsigned char[infoSize]);
+    if (!info)
         return;
-    std::memcpy(info, bytes + kFileHeaderSize, infoSize);
-    HDC dc = GetDC(GetWindow());
-    if (dc != nullptr) {
-        const BITMAPINFO* bitmapInfo = reinterpret_cast<const BITMAPINFO*>(info);
-        bitmap_ = CreateDIBitmap(dc, &bitmapInfo->bmiHeader, CBM_INIT, bytes + pixelOffset,
-                                 bitmapInfo, DIB_RGB_COLORS);
-        ScaleToSystemDpi(dc);
-        ReleaseDC(GetWindow(), dc);
+    std::memcpy(info.get(), bytes + kFileHeaderSize, infoSize);
+    const ScopedWindowDC dc(GetWindow(), GetDC(GetWindow()));
+    if (dc) {
+        const BITMAPINFO* bitmapInfo = reinterpret_cast<const BITMAPINFO*>(info.get());
+        bitmap_.reset(CreateDIBitmap(dc.get(), &bitmapInfo->bmiHeader, CBM_INIT,
+                                     bytes + pixelOffset, bitmapInfo, DIB_RGB_COLORS));
+        ScaleToSystemDpi(dc.get());
     }
-    delete[] info;
     Invalidate();
 }
 
@@ -164,64 +167,44 @@ void UIBitmap::Load()
 // they keep their place beside the scaled text and layout.
 void UIBitmap::ScaleToSystemDpi(HDC dc)
 {
-    if (bitmap_ == nullptr || UILook::GetSystemDpi() == 96)
+    if (!bitmap_ || UILook::GetSystemDpi() == 96)
         return;
     int width, height;
-    UILook::GetBitmapSize(bitmap_, &width, &height);
+    UILook::GetBitmapSize(bitmap_.get(), &width, &height);
     if (height < 0)
         height = -height;
     int scaledWidth = UILook::Scale(width);
     int scaledHeight = UILook::Scale(height);
     if (width <= 0 || height <= 0 || scaledWidth <= 0 || scaledHeight <= 0)
         return;
-    HBITMAP scaled = CreateCompatibleBitmap(dc, scaledWidth, scaledHeight);
-    HDC source = CreateCompatibleDC(dc);
-    HDC target = CreateCompatibleDC(dc);
-    if (scaled != nullptr && source != nullptr && target != nullptr) {
-        HGDIOBJ oldSource = SelectObject(source, bitmap_);
-        HGDIOBJ oldTarget = SelectObject(target, scaled);
-        SetStretchBltMode(target, HALFTONE);
-        SetBrushOrgEx(target, 0, 0, nullptr);
-        BOOL copied = StretchBlt(target, 0, 0, scaledWidth, scaledHeight, source, 0, 0, width,
-                                 height, SRCCOPY);
-        SelectObject(target, oldTarget);
-        SelectObject(source, oldSource);
-        if (copied) {
-            DeleteObject(bitmap_);
-            bitmap_ = scaled;
-            scaled = nullptr;
-        }
-    }
-    if (target != nullptr)
-        DeleteDC(target);
-    if (source != nullptr)
-        DeleteDC(source);
-    if (scaled != nullptr)
-        DeleteObject(scaled);
+    ScopedGdiObject<HBITMAP> scaled(CreateCompatibleBitmap(dc, scaledWidth, scaledHeight));
+    if (scaled && StretchBitmap(dc, bitmap_.get(), width, height, scaled.get(), scaledWidth,
+                                scaledHeight))
+        bitmap_ = std::move(scaled);
 }
 
 void UIBitmap::GetPreferredSize(int* width, int* height)
 {
-    UILook::GetBitmapSize(bitmap_, width, height);
+    UILook::GetBitmapSize(bitmap_.get(), width, height);
 }
 
 void UIBitmap::Paint(HDC dc, const RECT& area)
 {
     KZ_UIWindow::Paint(dc, area);
-    if (bitmap_ == nullptr)
+    if (!bitmap_)
         return;
     // Only the part of the paint area that the bitmap covers: outside it the memory context
     // holds nothing worth copying.
     int width, height;
-    UILook::GetBitmapSize(bitmap_, &width, &height);
+    UILook::GetBitmapSize(bitmap_.get(), &width, &height);
     int right = area.right < width ? area.right : width;
     int bottom = area.bottom < height ? area.bottom : height;
     if (right > area.left && bottom > area.top)
-        UILook::DrawBitmap(dc, bitmap_, area.left, area.top, right - area.left,
+        UILook::DrawBitmap(dc, bitmap_.get(), area.left, area.top, right - area.left,
                            bottom - area.top, area.left, area.top, SRCCOPY);
 }
 
 void UIBitmap::OnDestroy()
 {
-    DeleteBitmap();
+    bitmap_.reset();
 }

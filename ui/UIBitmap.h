@@ -1,4 +1,5 @@
 #pragma once
+#include "foundation/ScopedHandle.h"
 #include "ui/KZ_UIWindow.h"
 
 // A bitmap of the install archive ("resources\graphic\icons\<name>.bmp") drawn at the window's
@@ -14,7 +15,7 @@ public:
     void Paint(HDC dc, const RECT& area) override;
     void OnDestroy() override;
 
-    HBITMAP GetBitmap() const { return bitmap_; }
+    HBITMAP GetBitmap() const { return bitmap_.get(); }
     const WString& GetBitmapName() const { return bitmapName_; }
 
     // Checks a .bmp file image for CreateDIBitmap: "BM", the size field equal to the entry's
@@ -24,9 +25,8 @@ public:
 
 private:
     void Load();
-    void DeleteBitmap();
     void ScaleToSystemDpi(HDC dc);
 
     WString bitmapName_;
-    HBITMAP bitmap_;
+    ScopedGdiObject<HBITMAP> bitmap_;
 };

@@ -4,41 +4,32 @@
 #include "ui/UILayoutCell.h"
 #include "ui/UILook.h"
 
+#include <memory>
 #include <new>
 
 struct UIGridLayout::Grid {
-    Grid()
-        : minColumn(0), minRow(0), columns(0), rows(0), cells(0), widths(nullptr),
-          heights(nullptr), measuredWidths(nullptr), measuredHeights(nullptr)
-    {
-    }
-    ~Grid()
-    {
-        delete[] widths;
-        delete[] heights;
-        delete[] measuredWidths;
-        delete[] measuredHeights;
-    }
-    int Sum(const int* sizes, int first, int count) const
-    {
-        int sum = 0;
-        for (int i = 0; i < count; ++i)
-            sum += sizes[first + i];
-        return sum;
-    }
+    Grid() : minColumn(0), minRow(0), columns(0), rows(0), cells(0) {}
 
     int minColumn;
     int minRow;
     int columns;
     int rows;
     int cells;
-    int* widths;
-    int* heights;
-    int* measuredWidths;
-    int* measuredHeights;
+    std::unique_ptr<int[]> widths;
+    std::unique_ptr<int[]> heights;
+    std::unique_ptr<int[]> measuredWidths;
+    std::unique_ptr<int[]> measuredHeights;
 };
 
 namespace {
+
+int Sum(const int* sizes, int first, int count)
+{
+    int sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum += sizes[first + i];
+    return sum;
+}
 
 // weight * amount / sum, truncated toward zero; the product is taken in 64 bits.
 int Share(int weight, int amount, int sum)
@@ -58,6 +49,46 @@ void Spread(int* sizes, int first, int count, int base, const UIWeightTable& wei
             sizes[first + i] += Share(weights.Get(base + first + i), amount, weightSum);
         else
             sizes[first + i] += amount / count;
+    }
+}
+
+// One axis of the grid: where a cell starts on it and how many tracks it spans.
+struct Axis {
+    int UILayoutCell::*start;
+    int UILayoutCell::*span;
+};
+const Axis kColumns = {&UILayoutCell::column, &UILayoutCell::columnSpan};
+const Axis kRows = {&UILayoutCell::row, &UILayoutCell::rowSpan};
+
+// Grows the tracks of one axis (sizes[0] belongs to index base) until every child with a cell
+// fits its measured size: first the tracks of single-track children, then spans, whose
+// missing size goes by weight.
+void FitTracks(KZ_UIWindow* window, const Axis& axis, int base, const UIWeightTable& weights,
+               const int* measured, int* sizes)
+{
+    int n = 0;
+    for (KZ_UIWindow* child = window->GetFirstChild(); child; child = child->GetNextSibling()) {
+        const UILayoutCell* cell = child->GetLayoutCell();
+        if (cell == nullptr)
+            continue;
+        int track = cell->*axis.start - base;
+        if (cell->*axis.span == 1 && sizes[track] < measured[n])
+            sizes[track] = measured[n];
+        ++n;
+    }
+    n = 0;
+    for (KZ_UIWindow* child = window->GetFirstChild(); child; child = child->GetNextSibling()) {
+        const UILayoutCell* cell = child->GetLayoutCell();
+        if (cell == nullptr)
+            continue;
+        const int span = cell->*axis.span;
+        if (span > 1) {
+            int track = cell->*axis.start - base;
+            int covered = Sum(sizes, track, span);
+            if (covered < measured[n])
+                Spread(sizes, track, span, base, weights, measured[n] - covered);
+        }
+        ++n;
     }
 }
 
@@ -142,78 +173,42 @@ bool UIGridLayout::Measure(KZ_UIWindow* window, int width, Grid* grid)
     grid->columns = maxColumn - minColumn + 1;
     grid->rows = maxRow - minRow + 1;
     grid->cells = cells;
-    grid->widths = new (std::nothrow) int[grid->columns]();
-    grid->heights = new (std::nothrow) int[grid->rows]();
-    grid->measuredWidths = new (std::nothrow) int[cells]();
-    grid->measuredHeights = new (std::nothrow) int[cells]();
+    grid->widths.reset(new (std::nothrow) int[grid->columns]());
+    grid->heights.reset(new (std::nothrow) int[grid->rows]());
+    grid->measuredWidths.reset(new (std::nothrow) int[cells]());
+    grid->measuredHeights.reset(new (std::nothrow) int[cells]());
     if (!grid->widths || !grid->heights || !grid->measuredWidths || !grid->measuredHeights)
         return false;
 
-    // First measurement, unconstrained: the natural widths of single-column children.
+    // First measurement, unconstrained: the natural widths of the children.
+    MeasureChildren(window, false, grid);
+    FitTracks(window, kColumns, minColumn, columnWeights_, grid->measuredWidths.get(),
+              grid->widths.get());
+    Spread(grid->widths.get(), 0, grid->columns, minColumn, columnWeights_,
+           width - Sum(grid->widths.get(), 0, grid->columns));
+
+    // Second measurement: heights for the widths the columns now have.
+    MeasureChildren(window, true, grid);
+    FitTracks(window, kRows, minRow, rowWeights_, grid->measuredHeights.get(), grid->heights.get());
+    return true;
+}
+
+void UIGridLayout::MeasureChildren(KZ_UIWindow* window, bool inColumns, Grid* grid)
+{
     int n = 0;
     for (KZ_UIWindow* child = window->GetFirstChild(); child; child = child->GetNextSibling()) {
         const UILayoutCell* cell = child->GetLayoutCell();
         if (cell == nullptr)
             continue;
-        int w = 0;
+        int w = inColumns ? Sum(grid->widths.get(), cell->column - grid->minColumn,
+                                      cell->columnSpan)
+                          : 0;
         int h = 0;
         child->GetPreferredSize(&w, &h);
         grid->measuredWidths[n] = padX_ + w;
         grid->measuredHeights[n] = padY_ + h;
-        int c = cell->column - minColumn;
-        if (cell->columnSpan == 1 && grid->widths[c] < grid->measuredWidths[n])
-            grid->widths[c] = grid->measuredWidths[n];
         ++n;
     }
-    n = 0;
-    for (KZ_UIWindow* child = window->GetFirstChild(); child; child = child->GetNextSibling()) {
-        const UILayoutCell* cell = child->GetLayoutCell();
-        if (cell == nullptr)
-            continue;
-        if (cell->columnSpan > 1) {
-            int c = cell->column - minColumn;
-            int covered = grid->Sum(grid->widths, c, cell->columnSpan);
-            if (covered < grid->measuredWidths[n])
-                Spread(grid->widths, c, cell->columnSpan, minColumn, columnWeights_,
-                       grid->measuredWidths[n] - covered);
-        }
-        ++n;
-    }
-
-    Spread(grid->widths, 0, grid->columns, minColumn, columnWeights_,
-           width - grid->Sum(grid->widths, 0, grid->columns));
-
-    // Second measurement: heights for the widths the columns now have.
-    n = 0;
-    for (KZ_UIWindow* child = window->GetFirstChild(); child; child = child->GetNextSibling()) {
-        const UILayoutCell* cell = child->GetLayoutCell();
-        if (cell == nullptr)
-            continue;
-        int w = grid->Sum(grid->widths, cell->column - minColumn, cell->columnSpan);
-        int h = 0;
-        child->GetPreferredSize(&w, &h);
-        grid->measuredWidths[n] = padX_ + w;
-        grid->measuredHeights[n] = padY_ + h;
-        int r = cell->row - minRow;
-        if (cell->rowSpan == 1 && grid->heights[r] < grid->measuredHeights[n])
-            grid->heights[r] = grid->measuredHeights[n];
-        ++n;
-    }
-    n = 0;
-    for (KZ_UIWindow* child = window->GetFirstChild(); child; child = child->GetNextSibling()) {
-        const UILayoutCell* cell = child->GetLayoutCell();
-        if (cell == nullptr)
-            continue;
-        if (cell->rowSpan > 1) {
-            int r = cell->row - minRow;
-            int covered = grid->Sum(grid->heights, r, cell->rowSpan);
-            if (covered < grid->measuredHeights[n])
-                Spread(grid->heights, r, cell->rowSpan, minRow, rowWeights_,
-                       grid->measuredHeights[n] - covered);
-        }
-        ++n;
-    }
-    return true;
 }
 
 void UIGridLayout::GetPreferredSize(KZ_UIWindow* window, int* width, int* height)
@@ -224,8 +219,8 @@ void UIGridLayout::GetPreferredSize(KZ_UIWindow* window, int* width, int* height
         *height = 0;
         return;
     }
-    *width = grid.Sum(grid.widths, 0, grid.columns);
-    *height = grid.Sum(grid.heights, 0, grid.rows);
+    *width = Sum(grid.widths.get(), 0, grid.columns);
+    *height = Sum(grid.heights.get(), 0, grid.rows);
 }
 
 void UIGridLayout::Apply(KZ_UIWindow* window)
@@ -236,8 +231,8 @@ void UIGridLayout::Apply(KZ_UIWindow* window)
     Grid grid;
     if (!Measure(window, clientWidth - 2 * marginX_, &grid))
         return;
-    Spread(grid.heights, 0, grid.rows, grid.minRow, rowWeights_,
-           clientHeight - 2 * marginY_ - grid.Sum(grid.heights, 0, grid.rows));
+    Spread(grid.heights.get(), 0, grid.rows, grid.minRow, rowWeights_,
+           clientHeight - 2 * marginY_ - Sum(grid.heights.get(), 0, grid.rows));
 
     int n = 0;
     KZ_UIWindow* next = nullptr;
@@ -248,10 +243,10 @@ void UIGridLayout::Apply(KZ_UIWindow* window)
             continue;
         int c = cell->column - grid.minColumn;
         int r = cell->row - grid.minRow;
-        int cellX = marginX_ + (padX_ >> 1) + grid.Sum(grid.widths, 0, c);
-        int cellY = marginY_ + (padY_ >> 1) + grid.Sum(grid.heights, 0, r);
-        int cellWidth = grid.Sum(grid.widths, c, cell->columnSpan) - padX_;
-        int cellHeight = grid.Sum(grid.heights, r, cell->rowSpan) - padY_;
+        int cellX = marginX_ + (padX_ >> 1) + Sum(grid.widths.get(), 0, c);
+        int cellY = marginY_ + (padY_ >> 1) + Sum(grid.heights.get(), 0, r);
+        int cellWidth = Sum(grid.widths.get(), c, cell->columnSpan) - padX_;
+        int cellHeight = Sum(grid.heights.get(), r, cell->rowSpan) - padY_;
         int x, y, w, h;
         Align(cellX, cellWidth, grid.measuredWidths[n], cell->flags, UILayoutCell::AlignLeft,
               UILayoutCell::AlignRight, &x, &w);

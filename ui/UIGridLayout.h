@@ -26,6 +26,8 @@ private:
     // Steps common to Apply and GetPreferredSize, with the width to fill. False when there is
     // no cell at all or memory runs out.
     bool Measure(KZ_UIWindow* window, int width, Grid* grid);
+    // Asks every child with a cell for its size: unconstrained, or for the width of its columns.
+    void MeasureChildren(KZ_UIWindow* window, bool inColumns, Grid* grid);
 
     int marginX_;
     int marginY_;

@@ -1,11 +1,11 @@
 #include "ui/UILabel.h"
 
 #include "archive/Archive.h"
+#include "foundation/ScopedHandle.h"
 #include "ui/UILook.h"
 
 UILabel::UILabel(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
-    : KZ_UIWindow(parent, name, styleFlags, nullptr,
-                  WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0),
+    : KZ_UIWindow(parent, name, styleFlags, nullptr, kChildWindowStyle, 0),
       inset_(UILook::Scale(8)), textFormat_(0)
 {
     WString version;
@@ -23,34 +23,26 @@ HFONT UILabel::GetFont()
     UILook* look = GetLook();
     if (look == nullptr)
         return nullptr;
-    return (GetStyleFlags() & 1) ? look->GetTitleFont() : look->GetTextFont();
+    return (GetStyleFlags() & TitleFont) ? look->GetTitleFont() : look->GetTextFont();
 }
 
 void UILabel::GetPreferredSize(int* width, int* height)
 {
     int available = *width - 2 * inset_ - 2;
-    HDC dc = GetWindow() != nullptr ? GetDC(GetWindow()) : nullptr;
-    if (dc == nullptr) {
+    const ScopedWindowDC dc(GetWindow(), GetWindow() != nullptr ? GetDC(GetWindow()) : nullptr);
+    if (!dc) {
         *width = 2 * inset_;
         *height = 2 * inset_;
         return;
     }
-    int oldMode = SetBkMode(dc, TRANSPARENT);
-    HFONT font = GetFont();
-    HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
-
+    const ScopedSavedDC saved(dc.get(), SaveDC(dc.get()));
+    PrepareContext(dc.get());
     RECT line = {0, 0, available, 0};
-    DrawTextW(dc, text_.c_str(), text_.Length(), &line,
+    DrawTextW(dc.get(), text_.c_str(), text_.Length(), &line,
               DT_CALCRECT | DT_SINGLELINE | textFormat_);
     RECT wrapped = {0, 0, available, 0};
-    DrawTextW(dc, text_.c_str(), text_.Length(), &wrapped,
+    DrawTextW(dc.get(), text_.c_str(), text_.Length(), &wrapped,
               DT_CALCRECT | DT_WORDBREAK | textFormat_);
-
-    if (font != nullptr)
-        SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    ReleaseDC(GetWindow(), dc);
-
     int singleHeight = line.bottom - line.top;
     int wrappedHeight = wrapped.bottom - wrapped.top;
     *width = (wrapped.right - wrapped.left) + 2 * inset_;
@@ -63,13 +55,17 @@ void UILabel::Paint(HDC dc, const RECT& area)
     int clientWidth, clientHeight;
     GetClientSize(&clientWidth, &clientHeight);
     RECT text = {inset_, inset_, clientWidth - inset_, clientHeight - inset_};
-    HFONT font = GetFont();
-    HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
-    int oldMode = SetBkMode(dc, TRANSPARENT);
+    const ScopedSavedDC saved(dc, SaveDC(dc));
+    PrepareContext(dc);
     DrawTextW(dc, text_.c_str(), text_.Length(), &text, DT_WORDBREAK | textFormat_);
-    SetBkMode(dc, oldMode);
+}
+
+void UILabel::PrepareContext(HDC dc)
+{
+    SetBkMode(dc, TRANSPARENT);
+    HFONT font = GetFont();
     if (font != nullptr)
-        SelectObject(dc, oldFont);
+        SelectObject(dc, font);
 }
 
 void UILabel::SetText(const WString& text)

@@ -5,7 +5,8 @@
 // "<path>.Label" with the packaged product version as parameter /P1.
 class UILabel : public KZ_UIWindow {
 public:
-    // Style flag 1: title font, else the text font.
+    // Style flag TitleFont: the look's title font, else its text font.
+    enum { TitleFont = 1 };
     UILabel(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags);
     ~UILabel() override;
 
@@ -21,6 +22,9 @@ public:
     HFONT GetFont();
 
 private:
+    // The label's font and a transparent background, in a context the caller restores.
+    void PrepareContext(HDC dc);
+
     int inset_;
     // DT_NOPREFIX once a data text was set; catalog captions keep their "&" access keys.
     UINT textFormat_;

@@ -34,26 +34,20 @@ LOGFONTW UILook::DeriveTitleFont(const LOGFONTW& messageFont)
     return title;
 }
 
-UILook::UILook() : controlFont_(nullptr), textFont_(nullptr), titleFont_(nullptr)
+UILook::UILook()
 {
     NONCLIENTMETRICSW metrics;
     // Without metrics the fonts stay null and text is drawn with the context's default font.
     if (!ReadNonClientMetrics(&metrics))
         return;
-    controlFont_ = CreateFontIndirectW(&metrics.lfMenuFont);
-    textFont_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    controlFont_.reset(CreateFontIndirectW(&metrics.lfMenuFont));
+    textFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
     LOGFONTW title = DeriveTitleFont(metrics.lfMessageFont);
-    titleFont_ = CreateFontIndirectW(&title);
+    titleFont_.reset(CreateFontIndirectW(&title));
 }
 
 UILook::~UILook()
 {
-    if (controlFont_)
-        DeleteObject(controlFont_);
-    if (textFont_)
-        DeleteObject(textFont_);
-    if (titleFont_)
-        DeleteObject(titleFont_);
 }
 
 int UILook::OwnerDrawButtons()
@@ -68,17 +62,17 @@ int UILook::FlatControls()
 
 HFONT UILook::GetControlFont()
 {
-    return controlFont_;
+    return controlFont_.get();
 }
 
 HFONT UILook::GetTextFont()
 {
-    return textFont_;
+    return textFont_.get();
 }
 
 HFONT UILook::GetTitleFont()
 {
-    return titleFont_;
+    return titleFont_.get();
 }
 
 UILook* UILook::GetDefault()
@@ -91,10 +85,8 @@ UILook* UILook::GetDefault()
 int UILook::GetSystemDpi()
 {
     if (g_systemDpi == 0) {
-        HDC screen = GetDC(nullptr);
-        int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-        if (screen != nullptr)
-            ReleaseDC(nullptr, screen);
+        const ScopedWindowDC screen(nullptr, GetDC(nullptr));
+        int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
         g_systemDpi = dpi > 0 ? dpi : 96;
     }
     return g_systemDpi;
@@ -110,13 +102,21 @@ HBRUSH UILook::GetWhiteBrush()
     return g_whiteBrush;
 }
 
+HBRUSH UILook::GetPageBrush()
+{
+    return SystemColourBrush(COLOR_MENU);
+}
+
+HBRUSH UILook::SystemColourBrush(int colourIndex)
+{
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(colourIndex + 1));
+}
+
 HDC UILook::GetMemoryDC()
 {
     if (g_memoryDC == nullptr) {
-        HDC screen = GetDC(nullptr);
-        g_memoryDC = CreateCompatibleDC(screen);
-        if (screen)
-            ReleaseDC(nullptr, screen);
+        const ScopedWindowDC screen(nullptr, GetDC(nullptr));
+        g_memoryDC = CreateCompatibleDC(screen.get());
     }
     return g_memoryDC;
 }
@@ -127,9 +127,8 @@ void UILook::DrawBitmap(HDC target, HBITMAP bitmap, int x, int y, int width, int
     HDC memory = GetMemoryDC();
     if (memory == nullptr || bitmap == nullptr)
         return;
-    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const ScopedSelection selected(memory, SelectObject(memory, bitmap));
     BitBlt(target, x, y, width, height, memory, sourceX, sourceY, rasterOperation);
-    SelectObject(memory, previous);
 }
 
 void UILook::GetBitmapSize(HBITMAP bitmap, int* width, int* height)
@@ -139,7 +138,7 @@ void UILook::GetBitmapSize(HBITMAP bitmap, int* width, int* height)
     HDC memory = GetMemoryDC();
     if (bitmap == nullptr || memory == nullptr)
         return;
-    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const ScopedSelection selected(memory, SelectObject(memory, bitmap));
     // GetDIBits fills the header from a bitmap; it wants room for a colour table beside it.
     struct {
         BITMAPINFOHEADER header;
@@ -152,5 +151,4 @@ void UILook::GetBitmapSize(HBITMAP bitmap, int* width, int* height)
         *width = info.header.biWidth;
         *height = info.header.biHeight;
     }
-    SelectObject(memory, previous);
 }

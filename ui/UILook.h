@@ -1,5 +1,6 @@
 #pragma once
 #include "foundation/Platform.h"
+#include "foundation/ScopedHandle.h"
 
 // Fonts and shared drawing resources of the toolkit. The default look is the only one in use:
 // native push buttons and three fonts derived from the system's non-client metrics.
@@ -29,6 +30,11 @@ public:
 
     // The white page brush, made at program start.
     static HBRUSH GetWhiteBrush();
+    // The background of the pages that are not white (the system's menu colour), in the
+    // background convention of KZ_UIWindow::SetBackground.
+    static HBRUSH GetPageBrush();
+    // A system colour in that convention: its index + 1 stands for the system's brush.
+    static HBRUSH SystemColourBrush(int colourIndex);
     // One memory device context compatible with the screen, made on first use.
     static HDC GetMemoryDC();
     static void DrawBitmap(HDC target, HBITMAP bitmap, int x, int y, int width, int height,
@@ -40,7 +46,7 @@ private:
     UILook(const UILook&) = delete;
     UILook& operator=(const UILook&) = delete;
 
-    HFONT controlFont_;
-    HFONT textFont_;
-    HFONT titleFont_;
+    ScopedGdiObject<HFONT> controlFont_;
+    ScopedGdiObject<HFONT> textFont_;
+    ScopedGdiObject<HFONT> titleFont_;
 };

@@ -1,20 +1,18 @@
 #include "ui/UIRichText.h"
 
-#include "archive/Archive.h"
-#include "archive/ResourceBuffer.h"
+#include "ui/UIArchiveEntry.h"
 
 #include <richedit.h>
 
 #include <cstring>
 #include <new>
+#include <utility>
 
-// ES_MULTILINE | ES_READONLY | ES_SUNKEN | WS_VSCROLL
-static const DWORD kRichTextStyle = 0x204804;
+static const DWORD kRichTextStyle = ES_MULTILINE | ES_READONLY | ES_SUNKEN | WS_VSCROLL;
 static const int kDefaultTextLimit = 32767;
 
 UIRichText::UIRichText(KZ_UIWindow* parent, const WString& name)
-    : KZ_UIControl(parent, name, 0, L"RICHEDIT", kRichTextStyle, 0), document_(nullptr),
-      documentSize_(0)
+    : KZ_UIControl(parent, name, 0, L"RICHEDIT", kRichTextStyle, 0), documentSize_(0)
 {
     if (GetControl() != nullptr)
         SetWindowTextW(GetControl(), L"");
@@ -22,9 +20,6 @@ UIRichText::UIRichText(KZ_UIWindow* parent, const WString& name)
 
 UIRichText::~UIRichText()
 {
-    delete[] document_;
-    document_ = nullptr;
-    documentSize_ = 0;
 }
 
 int UIRichText::OnCommand(int, int)
@@ -34,35 +29,30 @@ int UIRichText::OnCommand(int, int)
 
 HRESULT UIRichText::LoadRtf(const WString& entryName)
 {
-    ResourceBuffer resource;
-    Archive archive;
-    const void* content = nullptr;
-    int length = 0;
-    if (FAILED(resource.Open(L"RESOURCES", L"KZ")) ||
-        FAILED(archive.Open(resource.Data(), resource.Remaining())) ||
-        FAILED(archive.Get(entryName, &content, &length)) || content == nullptr || length <= 0)
+    UIArchiveEntry entry;
+    if (FAILED(entry.Open(entryName)) || entry.Data() == nullptr || entry.Length() <= 0)
         return E_FAIL;
-    char* document = new (std::nothrow) char[length + 1];
-    if (document == nullptr)
+    const int length = entry.Length();
+    std::unique_ptr<char[]> document(new (std::nothrow) char[length + 1]);
+    if (!document)
         return E_FAIL;
-    std::memcpy(document, content, length);
+    std::memcpy(document.get(), entry.Data(), length);
     document[length] = 0;
-    delete[] document_;
-    document_ = document;
+    document_ = std::move(document);
     documentSize_ = length;
     if (GetControl() != nullptr) {
         // The control keeps 32,767 characters unless told otherwise and cuts the rest
         // silently. The document's byte count bounds the characters it can show.
         LPARAM limit = length > kDefaultTextLimit ? length : kDefaultTextLimit;
         SendMessageW(GetControl(), EM_EXLIMITTEXT, 0, limit);
-        SetWindowTextA(GetControl(), document_);
+        SetWindowTextA(GetControl(), document_.get());
     }
     return S_OK;
 }
 
 int UIRichText::GetDocument(const char** bytes, int* count) const
 {
-    *bytes = document_;
+    *bytes = document_.get();
     *count = documentSize_;
     return 1;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include "ui/KZ_UIControl.h"
 
+#include <memory>
+
 // Read-only rich edit view ("RICHEDIT" of Riched32.dll) showing an RTF document of the install
 // archive. Keeps its own NUL-terminated copy of the document.
 class UIRichText : public KZ_UIControl {
@@ -17,6 +19,6 @@ public:
     int GetDocument(const char** bytes, int* count) const;
 
 private:
-    char* document_;
+    std::unique_ptr<char[]> document_;
     int documentSize_;
 };

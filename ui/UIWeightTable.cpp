@@ -1,15 +1,14 @@
 #include "ui/UIWeightTable.h"
 
 #include <new>
+#include <utility>
 
-UIWeightTable::UIWeightTable() : count_(0), indices_(nullptr), weights_(nullptr)
+UIWeightTable::UIWeightTable() : count_(0)
 {
 }
 
 UIWeightTable::~UIWeightTable()
 {
-    delete[] indices_;
-    delete[] weights_;
 }
 
 bool UIWeightTable::Set(int index, int weight)
@@ -20,23 +19,18 @@ bool UIWeightTable::Set(int index, int weight)
             return true;
         }
     }
-    int* indices = new (std::nothrow) int[count_ + 1];
-    int* weights = new (std::nothrow) int[count_ + 1];
-    if (indices == nullptr || weights == nullptr) {
-        delete[] indices;
-        delete[] weights;
+    std::unique_ptr<int[]> indices(new (std::nothrow) int[count_ + 1]);
+    std::unique_ptr<int[]> weights(new (std::nothrow) int[count_ + 1]);
+    if (!indices || !weights)
         return false;
-    }
     for (int i = 0; i < count_; ++i) {
         indices[i] = indices_[i];
         weights[i] = weights_[i];
     }
     indices[count_] = index;
     weights[count_] = weight;
-    delete[] indices_;
-    delete[] weights_;
-    indices_ = indices;
-    weights_ = weights;
+    indices_ = std::move(indices);
+    weights_ = std::move(weights);
     ++count_;
     return true;
 }

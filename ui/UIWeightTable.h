@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 
 // Column or row index -> weight; absent indices weigh 0. Grows by one entry per new index.
 class UIWeightTable {
@@ -16,6 +17,6 @@ private:
     UIWeightTable& operator=(const UIWeightTable&) = delete;
 
     int count_;
-    int* indices_;
-    int* weights_;
+    std::unique_ptr<int[]> indices_;
+    std::unique_ptr<int[]> weights_;
 };

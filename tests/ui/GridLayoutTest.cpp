@@ -5,6 +5,7 @@
 #include "ui/KZ_UIPopup.h"
 #include "ui/UIBitmap.h"
 #include "ui/UIGridLayout.h"
+#include "ui/UILayoutCell.h"
 #include "ui/UILabel.h"
 #include "ui/UILook.h"
 
@@ -52,8 +53,8 @@ protected:
 TEST_F(GridLayoutTest, WeightsOneAndThreeShareTheSpareWidth)
 {
     UIGridLayout* grid = Grid(0, 0, 0, 0);
-    SizedWindow* a = Child(50, 10, 0, 0, 1, 1, 15);
-    SizedWindow* b = Child(30, 10, 1, 0, 1, 1, 15);
+    SizedWindow* a = Child(50, 10, 0, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* b = Child(30, 10, 1, 0, 1, 1, UILayoutCell::Fill);
     grid->SetColumnWeight(0, 1);
     grid->SetColumnWeight(1, 3);
     panel_->Move(0, 0, 180, 40);    // 100 pixels to spare: 25 and 75
@@ -64,8 +65,8 @@ TEST_F(GridLayoutTest, WeightsOneAndThreeShareTheSpareWidth)
 TEST_F(GridLayoutTest, MarginsAndPaddingOffsetTheCells)
 {
     UIGridLayout* grid = Grid(5, 7, 4, 6);
-    SizedWindow* a = Child(50, 10, 0, 0, 1, 1, 15);
-    SizedWindow* b = Child(30, 10, 1, 0, 1, 1, 15);
+    SizedWindow* a = Child(50, 10, 0, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* b = Child(30, 10, 1, 0, 1, 1, UILayoutCell::Fill);
     grid->SetColumnWeight(0, 1);
     grid->SetColumnWeight(1, 3);
     // Measured 54 and 34; W = 190, spare 102: +25 and +76 (one pixel lost). H = 36.
@@ -77,9 +78,9 @@ TEST_F(GridLayoutTest, MarginsAndPaddingOffsetTheCells)
 TEST_F(GridLayoutTest, ZeroWeightsSpreadEvenlyAndLoseTheRemainder)
 {
     Grid(0, 0, 0, 0);
-    SizedWindow* a = Child(10, 5, 0, 0, 1, 1, 15);
-    SizedWindow* b = Child(20, 5, 1, 0, 1, 1, 15);
-    SizedWindow* c = Child(30, 5, 2, 0, 1, 1, 15);
+    SizedWindow* a = Child(10, 5, 0, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* b = Child(20, 5, 1, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* c = Child(30, 5, 2, 0, 1, 1, UILayoutCell::Fill);
     panel_->Move(0, 0, 100, 20);    // spare 40: 13 each, 1 lost
     ExpectPlaced(a, 0, 0, 23, 20);
     ExpectPlaced(b, 23, 0, 33, 20);
@@ -89,9 +90,9 @@ TEST_F(GridLayoutTest, ZeroWeightsSpreadEvenlyAndLoseTheRemainder)
 TEST_F(GridLayoutTest, SpanningChildWidensItsColumnsByWeight)
 {
     UIGridLayout* grid = Grid(0, 0, 0, 0);
-    SizedWindow* a = Child(20, 5, 0, 0, 1, 1, 15);
-    SizedWindow* b = Child(20, 5, 1, 0, 1, 1, 15);
-    SizedWindow* wide = Child(100, 5, 0, 1, 2, 1, 15);
+    SizedWindow* a = Child(20, 5, 0, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* b = Child(20, 5, 1, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* wide = Child(100, 5, 0, 1, 2, 1, UILayoutCell::Fill);
     grid->SetColumnWeight(0, 1);
     panel_->Move(0, 0, 100, 10);    // shortfall 60 all to column 0; nothing left to spare
     ExpectPlaced(a, 0, 0, 80, 5);
@@ -107,10 +108,10 @@ TEST_F(GridLayoutTest, SpanningChildWidensItsColumnsByWeight)
 TEST_F(GridLayoutTest, SpanningChildWithoutWeightsSplitsItsShortfallEvenly)
 {
     Grid(0, 0, 0, 0);
-    SizedWindow* a = Child(20, 5, 0, 0, 1, 1, 15);
-    SizedWindow* b = Child(20, 5, 1, 0, 1, 1, 15);
-    SizedWindow* tall = Child(10, 31, 2, 0, 1, 2, 15);
-    Child(101, 5, 0, 1, 2, 1, 15);
+    SizedWindow* a = Child(20, 5, 0, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* b = Child(20, 5, 1, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* tall = Child(10, 31, 2, 0, 1, 2, UILayoutCell::Fill);
+    Child(101, 5, 0, 1, 2, 1, UILayoutCell::Fill);
     // Columns 20, 20, 10; the spanning child's shortfall 61 gives 30 each (1 lost): 50, 50, 10.
     // Rows 5, 5; the tall child's shortfall 21 gives 10 each: 15, 15.
     panel_->Move(0, 0, 110, 30);
@@ -122,10 +123,11 @@ TEST_F(GridLayoutTest, SpanningChildWithoutWeightsSplitsItsShortfallEvenly)
 TEST_F(GridLayoutTest, AlignmentInsideACell)
 {
     UIGridLayout* grid = Grid(0, 0, 0, 0);
-    SizedWindow* oversized = Child(150, 10, 0, 0, 1, 1, 2);
-    SizedWindow* right = Child(30, 10, 0, 1, 1, 1, 2 | 8);
+    SizedWindow* oversized = Child(150, 10, 0, 0, 1, 1, UILayoutCell::AlignRight);
+    SizedWindow* right =
+        Child(30, 10, 0, 1, 1, 1, UILayoutCell::AlignRight | UILayoutCell::AlignBottom);
     SizedWindow* centred = Child(30, 10, 0, 2, 1, 1, 0);
-    SizedWindow* left = Child(30, 10, 0, 3, 1, 1, 1 | 4);
+    SizedWindow* left = Child(30, 10, 0, 3, 1, 1, UILayoutCell::AlignLeft | UILayoutCell::AlignTop);
     SizedWindow* oversizedCentre = Child(150, 10, 0, 4, 1, 1, 0);
     for (int row = 0; row < 5; ++row)
         grid->SetRowWeight(row, 1);
@@ -141,8 +143,8 @@ TEST_F(GridLayoutTest, AlignmentInsideACell)
 TEST_F(GridLayoutTest, IndicesNeedNotStartAtZeroAndOutsideWeightsDoNothing)
 {
     UIGridLayout* grid = Grid(0, 0, 0, 0);
-    SizedWindow* a = Child(10, 5, 3, 2, 1, 1, 15);
-    SizedWindow* b = Child(20, 5, 4, 3, 1, 1, 15);
+    SizedWindow* a = Child(10, 5, 3, 2, 1, 1, UILayoutCell::Fill);
+    SizedWindow* b = Child(20, 5, 4, 3, 1, 1, UILayoutCell::Fill);
     grid->SetColumnWeight(3, 1);
     grid->SetColumnWeight(9, 5);
     grid->SetRowWeight(3, 2);
@@ -155,8 +157,8 @@ TEST_F(GridLayoutTest, IndicesNeedNotStartAtZeroAndOutsideWeightsDoNothing)
 TEST_F(GridLayoutTest, ReplacedWeightCounts)
 {
     UIGridLayout* grid = Grid(0, 0, 0, 0);
-    SizedWindow* a = Child(10, 5, 0, 0, 1, 1, 15);
-    SizedWindow* b = Child(10, 5, 1, 0, 1, 1, 15);
+    SizedWindow* a = Child(10, 5, 0, 0, 1, 1, UILayoutCell::Fill);
+    SizedWindow* b = Child(10, 5, 1, 0, 1, 1, UILayoutCell::Fill);
     grid->SetColumnWeight(0, 1);
     grid->SetColumnWeight(1, 1);
     grid->SetColumnWeight(0, 0);
@@ -168,9 +170,9 @@ TEST_F(GridLayoutTest, ReplacedWeightCounts)
 TEST_F(GridLayoutTest, SecondMeasurementAsksHeightForTheColumnWidth)
 {
     UIGridLayout* grid = Grid(0, 0, 0, 0);
-    SizedWindow* wrapped = Child(40, 0, 0, 0, 1, 1, 15);
+    SizedWindow* wrapped = Child(40, 0, 0, 0, 1, 1, UILayoutCell::Fill);
     wrapped->area = 900;
-    SizedWindow* below = Child(40, 5, 0, 1, 1, 1, 15);
+    SizedWindow* below = Child(40, 5, 0, 1, 1, 1, UILayoutCell::Fill);
     grid->SetRowWeight(1, 1);
     panel_->Move(0, 0, 300, 100);
     ASSERT_EQ(2u, wrapped->askedWidths.size());
@@ -183,9 +185,9 @@ TEST_F(GridLayoutTest, SecondMeasurementAsksHeightForTheColumnWidth)
 TEST_F(GridLayoutTest, PreferredSizeFitsTheGivenWidthUpToTheLostRemainder)
 {
     Grid(10, 10, 0, 0);    // margins play no part here
-    Child(10, 5, 0, 0, 1, 1, 15);
-    Child(20, 7, 1, 0, 1, 1, 15);
-    Child(31, 4, 2, 1, 1, 1, 15);
+    Child(10, 5, 0, 0, 1, 1, UILayoutCell::Fill);
+    Child(20, 7, 1, 0, 1, 1, UILayoutCell::Fill);
+    Child(31, 4, 2, 1, 1, 1, UILayoutCell::Fill);
     int width = 0, height = 0;
     panel_->GetPreferredSize(&width, &height);
     EXPECT_EQ(1, width);    // 61 wide: -61 / 3 = -20 each
@@ -199,14 +201,14 @@ TEST_F(GridLayoutTest, PreferredSizeFitsTheGivenWidthUpToTheLostRemainder)
 TEST_F(GridLayoutTest, NestedPanelIsLaidOutInItsTurn)
 {
     UIGridLayout* grid = Grid(0, 0, 0, 0);
-    Child(100, 20, 0, 0, 1, 1, 15);
+    Child(100, 20, 0, 0, 1, 1, UILayoutCell::Fill);
     KZ_UIPanel* inner = new KZ_UIPanel(panel_, L"Inner", 0);
-    UIGridLayout::SetCell(inner, 0, 1, 1, 1, 15);
+    UIGridLayout::SetCell(inner, 0, 1, 1, 1, UILayoutCell::Fill);
     grid->SetRowWeight(1, 1);
     UIGridLayout* innerGrid = new UIGridLayout(10, 5, 0, 0);
     inner->SetLayout(innerGrid);
     SizedWindow* leaf = new SizedWindow(inner, 30, 10);
-    UIGridLayout::SetCell(leaf, 0, 0, 1, 1, 2);
+    UIGridLayout::SetCell(leaf, 0, 0, 1, 1, UILayoutCell::AlignRight);
     panel_->Move(0, 0, 200, 120);
     ExpectPlaced(inner, 0, 20, 200, 100);
     ExpectPlaced(leaf, 10 + 180 - 30, 5 + 40, 30, 10);
@@ -217,7 +219,7 @@ TEST_F(GridLayoutTest, ChildrenWithoutCellKeepTheirPlace)
     Grid(0, 0, 0, 0);
     SizedWindow* free = new SizedWindow(panel_, 10, 10);
     free->Move(3, 4, 5, 6);
-    SizedWindow* placed = Child(10, 10, 0, 0, 1, 1, 15);
+    SizedWindow* placed = Child(10, 10, 0, 0, 1, 1, UILayoutCell::Fill);
     panel_->Move(0, 0, 50, 50);
     ExpectPlaced(free, 3, 4, 5, 6);
     ExpectPlaced(placed, 0, 0, 50, 50);
@@ -254,19 +256,19 @@ TEST(GridLayoutComposition, SummaryPageWithLabels)
     KZ_UIPanel* page = new KZ_UIPanel(root, L"Summary", 0);
     UIBitmap* banner = new UIBitmap(page, L"KZOrlixSetupH");
     KZ_UIPanel* content = new KZ_UIPanel(page, L"SummaryPanel", 0);
-    UILabel* title = new UILabel(content, L"Title", 1);
+    UILabel* title = new UILabel(content, L"Title", UILabel::TitleFont);
     UILabel* label = new UILabel(content, L"Label", 0);
     UILabel* pad = new UILabel(content, L"Pad", 0);
     UIGridLayout* pageGrid = new UIGridLayout(0, 0, 0, 0);
-    UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
-    UIGridLayout::SetCell(content, 0, 1, 1, 1, 15);
+    UIGridLayout::SetCell(banner, 0, 0, 1, 1, UILayoutCell::Fill);
+    UIGridLayout::SetCell(content, 0, 1, 1, 1, UILayoutCell::Fill);
     pageGrid->SetColumnWeight(1, 1);
     pageGrid->SetRowWeight(1, 1);
     page->SetLayout(pageGrid);
     UIGridLayout* contentGrid = new UIGridLayout(25, 0, 0, 0);
-    UIGridLayout::SetCell(title, 0, 0, 1, 1, 3);
-    UIGridLayout::SetCell(label, 0, 1, 1, 1, 3);
-    UIGridLayout::SetCell(pad, 0, 2, 1, 1, 1);
+    UIGridLayout::SetCell(title, 0, 0, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(label, 0, 1, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(pad, 0, 2, 1, 1, UILayoutCell::AlignLeft);
     contentGrid->SetColumnWeight(1, 1);
     contentGrid->SetRowWeight(1, 1);
     contentGrid->SetRowWeight(2, 1);

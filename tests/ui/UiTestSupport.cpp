@@ -58,7 +58,7 @@ RECT Placement(const KZ_UIWindow* window)
 }
 
 SizedWindow::SizedWindow(KZ_UIWindow* parent, int width, int height)
-    : KZ_UIWindow(parent, L"Sized", 0, nullptr, 0x56000000, 0), preferredWidth(width),
+    : KZ_UIWindow(parent, L"Sized", 0, nullptr, kChildWindowStyle, 0), preferredWidth(width),
       preferredHeight(height), area(0)
 {
 }

@@ -103,16 +103,17 @@ TEST_F(CatalogKeyTest, KeyMissingFromBothCatalogsIsShownWhole)
     EXPECT_EQ(WString(L"Summary.SummaryPanel.Nothing.Title"), button->GetText());
 }
 
-TEST_F(CatalogKeyTest, RenamingAnIntermediatePanelChangesTheKeysBelow)
+TEST_F(CatalogKeyTest, AnIntermediatePanelsNameIsPartOfTheKeysBelow)
 {
     KZ_UIPanel* page = new KZ_UIPanel(root_, L"Target", 0);
     KZ_UIPanel* panel = new KZ_UIPanel(page, L"TargetPanel", 0);
     KZ_UIButton* browse = new KZ_UIButton(panel, L"Browse", 0);
     EXPECT_EQ(WString(L"&Change..."), browse->GetMessage(L"Title"));
-    panel->SetName(L"OtherPanel");
-    EXPECT_EQ(WString(L"Target.OtherPanel.Browse.Title"), browse->GetMessage(L"Title"));
+    KZ_UIPanel* other = new KZ_UIPanel(page, L"OtherPanel", 0);
+    KZ_UIButton* otherBrowse = new KZ_UIButton(other, L"Browse", 0);
+    EXPECT_EQ(WString(L"Target.OtherPanel.Browse.Title"), otherBrowse->GetMessage(L"Title"));
     wchar_t text[32] = {0};
-    GetWindowTextW(panel->GetWindow(), text, 32);
+    GetWindowTextW(other->GetWindow(), text, 32);
     EXPECT_STREQ(L"OtherPanel", text);
 }
 
@@ -508,17 +509,23 @@ TEST(WindowBackground, HostedButtonsAreGivenTheContainersBackground)
     ReleaseTopLevel(root);
 }
 
-TEST(WindowLook, ChildrenUseThePopupsLookOrTheDefault)
+// A top-level window with a look of its own, as a program with another look would make one.
+class LookedPopup : public KZ_UIPopup {
+public:
+    LookedPopup() : KZ_UIPopup(nullptr, L"Root", 0), look(nullptr) {}
+    UILook* GetLook() override { return look != nullptr ? look : KZ_UIPopup::GetLook(); }
+    UILook* look;
+};
+
+TEST(WindowLook, ChildrenUseTheTopLevelsLookOrTheDefault)
 {
-    KZ_UIPopup* root = new KZ_UIPopup(nullptr, L"Root", 0);
+    LookedPopup* root = new LookedPopup();
     KZ_UIPanel* panel = new KZ_UIPanel(root, L"Panel", 0);
     EXPECT_EQ(UILook::GetDefault(), panel->GetLook());
     UILook own;
-    root->SetLook(&own);
+    root->look = &own;
     EXPECT_EQ(&own, panel->GetLook());
-    panel->SetLook(nullptr);    // plain windows keep no look of their own
-    EXPECT_EQ(&own, panel->GetLook());
-    root->SetLook(nullptr);
+    root->look = nullptr;
     EXPECT_EQ(UILook::GetDefault(), panel->GetLook());
     ReleaseTopLevel(root);
 }

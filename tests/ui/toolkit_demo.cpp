@@ -8,6 +8,7 @@
 #include "ui/KZ_UIRadioButton.h"
 #include "ui/UIBitmap.h"
 #include "ui/UIGridLayout.h"
+#include "ui/UILayoutCell.h"
 #include "ui/UILabel.h"
 #include "ui/UILook.h"
 
@@ -29,12 +30,12 @@ public:
         UIBitmap* banner = new UIBitmap(page_, L"KZOrlixSetupH");
         KZ_UIPanel* content = new KZ_UIPanel(page_, L"Content", 0);
         UIGridLayout* pageGrid = new UIGridLayout(0, 0, 0, 0);
-        UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
-        UIGridLayout::SetCell(content, 0, 1, 1, 1, 15);
+        UIGridLayout::SetCell(banner, 0, 0, 1, 1, UILayoutCell::Fill);
+        UIGridLayout::SetCell(content, 0, 1, 1, 1, UILayoutCell::Fill);
         pageGrid->SetRowWeight(1, 1);
         page_->SetLayout(pageGrid);
 
-        UILabel* caption = new UILabel(content, L"Caption", 1);
+        UILabel* caption = new UILabel(content, L"Caption", UILabel::TitleFont);
         UILabel* intro = new UILabel(content, L"Intro", 0);
         agree_ = new KZ_UIRadioButton(content, L"Accept");
         decline_ = new KZ_UIRadioButton(content, L"Decline");
@@ -43,13 +44,13 @@ public:
         UILabel* pad = new UILabel(content, L"Pad", 0);
         pad->SetText(L" ");
         UIGridLayout* grid = new UIGridLayout(25, 4, 0, 6);
-        UIGridLayout::SetCell(caption, 0, 0, 1, 1, 3);
-        UIGridLayout::SetCell(intro, 0, 1, 1, 1, 3);
-        UIGridLayout::SetCell(agree_, 0, 2, 1, 1, 3);
-        UIGridLayout::SetCell(decline_, 0, 3, 1, 1, 3);
-        UIGridLayout::SetCell(change, 0, 4, 1, 1, 1);
-        UIGridLayout::SetCell(progress, 0, 5, 1, 1, 3);
-        UIGridLayout::SetCell(pad, 0, 6, 1, 1, 1);
+        UIGridLayout::SetCell(caption, 0, 0, 1, 1, UILayoutCell::FillWidth);
+        UIGridLayout::SetCell(intro, 0, 1, 1, 1, UILayoutCell::FillWidth);
+        UIGridLayout::SetCell(agree_, 0, 2, 1, 1, UILayoutCell::FillWidth);
+        UIGridLayout::SetCell(decline_, 0, 3, 1, 1, UILayoutCell::FillWidth);
+        UIGridLayout::SetCell(change, 0, 4, 1, 1, UILayoutCell::AlignLeft);
+        UIGridLayout::SetCell(progress, 0, 5, 1, 1, UILayoutCell::FillWidth);
+        UIGridLayout::SetCell(pad, 0, 6, 1, 1, UILayoutCell::AlignLeft);
         grid->SetRowWeight(6, 1);
         content->SetLayout(grid);
 
