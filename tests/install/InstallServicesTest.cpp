@@ -7,6 +7,7 @@
 #include "InstallTestSupport.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "tests/ProductDefinitionReset.h"
 #include "install/InstallServices.h"
 
 using namespace kztest;
@@ -25,7 +26,7 @@ protected:
     void TearDown() override
     {
         DeleteTree(HKEY_LOCAL_MACHINE, path_);
-        ProductDefinition::Reset();
+        ResetProductDefinition();
     }
     RegValue Value(const wchar_t* name) { return ReadValue(HKEY_LOCAL_MACHINE, path_, name); }
 

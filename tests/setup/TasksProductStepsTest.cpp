@@ -3,6 +3,7 @@
 #include "setup/KZOrlixPlayerSetupTask.h"
 
 #include "foundation/ProductDefinition.h"
+#include "tests/ProductDefinitionReset.h"
 #include "install/InstallServices.h"
 
 #include "TasksTestSupport.h"
@@ -77,7 +78,7 @@ protected:
     void SetUp() override
     {
         CoInitialize(nullptr);
-        ProductDefinition::Reset();
+        ResetProductDefinition();
         ProductDefinition::SetDisplayName(L"Kaze Mar Orlix Player");
         ProductDefinition::SetRegistryKeyName(L"Kaze-Mar Orlix Player");
         // The Start-menu folder is named after the install services' display name.
