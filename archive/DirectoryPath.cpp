@@ -1,13 +1,10 @@
 #include "archive/DirectoryPath.h"
 
+#include "foundation/PathText.h"
+
 #include <new>
 
 namespace {
-
-inline bool IsSeparator(wchar_t unit)
-{
-    return unit == L'\\' || unit == L'/';
-}
 
 inline bool Exists(const wchar_t* path)
 {
@@ -36,7 +33,7 @@ void CreateDirectoryPath(const WString& path)
     int end = length;
     for (;;) {
         int cut = end - 1;
-        while (cut > 0 && !IsSeparator(buffer[cut]))
+        while (cut > 0 && !PathText::IsSeparator(buffer[cut]))
             --cut;
         if (cut <= 0)
             break;

@@ -24,6 +24,7 @@
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
 #include "archive/ResourceBuffer.h"
+#include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ScopedHandle.h"
 #include "foundation/WStringArray.h"
@@ -341,7 +342,7 @@ bool WriteAll(const Payload& payload, const unsigned char* content, const WStrin
         const WString path = folder + L"\\" + payload.names.At(i);
         // Each missing folder level of the path, outermost first.
         for (int cut = folder.Length() + 1; cut < path.Length(); ++cut) {
-            if (path[cut] != L'\\')
+            if (!PathText::IsSeparator(path[cut]))
                 continue;
             const WString level = path.Mid(0, cut);
             bool known = false;
@@ -548,7 +549,7 @@ int Profile(const WString& folder)
         find += t1 - t0;
         const WString target = folder + L"\\" + name;
         int cut = target.Length() - 1;
-        while (cut > 0 && target[cut] != L'\\')
+        while (cut > 0 && !PathText::IsSeparator(target[cut]))
             --cut;
         const WString targetFolder = target.Mid(0, cut);
         if (targetFolder != madeFolder) {

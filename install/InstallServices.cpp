@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "archive/DirectoryPath.h"
+#include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
 #include "install/RegistryTree.h"
@@ -218,7 +219,7 @@ HRESULT InstallServices::CreateProgramMenuFolder(WString& folder, WString subfol
         return E_FAIL;
 
     WString path(programs);
-    if (path[path.Length() - 1] != L'\\')
+    if (!PathText::IsSeparator(path[path.Length() - 1]))
         path += L"\\";
     path += DisplayNameValue();
     CreateDirectoryW(path.c_str(), nullptr);

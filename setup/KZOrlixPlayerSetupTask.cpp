@@ -1,5 +1,6 @@
 #include "setup/KZOrlixPlayerSetupTask.h"
 
+#include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ScopedHandle.h"
 #include "setup/EnvironmentFile.h"
@@ -91,7 +92,7 @@ void KZOrlixPlayerSetupTask::CreateShortcuts()
 
 void KZOrlixPlayerSetupTask::ConfigureEnvironment(const WString& installDirectory, const WString& environmentFile)
 {
-    int lastSeparator = installDirectory.FindLast(L'\\');
+    int lastSeparator = PathText::LastSeparator(installDirectory.c_str());
     WString parent = lastSeparator < 0 ? installDirectory : installDirectory.Mid(0, lastSeparator);
     WString binFolder = installDirectory + L"\\code\\bin\\";
     SetCurrentDirectoryW(binFolder.c_str());

@@ -3,8 +3,8 @@
 #include <shlobj.h>
 
 #include "UninstallData.h"
+#include "foundation/PathText.h"
 #include "foundation/ScopedHandle.h"
-#include "payload/programs/common/PathText.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ int CollapseSeparators(wchar_t* value)
 {
     int kept = 0;
     for (int i = 0; value[i]; ++i) {
-        const wchar_t c = value[i] == L'/' ? L'\\' : value[i];
+        const wchar_t c = IsSeparator(value[i]) ? L'\\' : value[i];
         if (c == L'\\' && kept > 1 && value[kept - 1] == L'\\')
             continue;
         value[kept++] = c;
@@ -215,7 +215,7 @@ bool Uninstaller::BuildPath(const wchar_t* relative, wchar_t* path)
     if (!Append(joined, kMaxPath, L"\\") || !Append(joined, kMaxPath, relative))
         return false;
     for (wchar_t* p = joined; *p; ++p) {
-        if (*p == L'/')
+        if (IsSeparator(*p))
             *p = L'\\';
     }
     // Normalised once more by the system: the result must still lie below the location.
