@@ -3,6 +3,7 @@
 #include "archive/Archive.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/RegistryText.h"
 #include "foundation/ScopedHandle.h"
 #include "install/InstallServices.h"
 #include "install/ServerModule.h"
@@ -38,21 +39,15 @@ bool QgmSupportRequested()
     return length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
 }
 
-// Default value of HKCR\path as text, at most 259 characters.
+// Default value of HKCR\path as text, at most 260 characters.
 bool ReadClassesRootDefault(const WString& path, WString* value)
 {
     ScopedRegKey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return false;
     wchar_t buffer[261];
-    DWORD type = 0;
-    DWORD size = 520;
-    LONG status = RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (ReadRegistryText(key.get(), nullptr, buffer, 261) != ERROR_SUCCESS)
         return false;
-    // The stored text need not be terminated: it ends at the byte count or at a NUL.
-    int count = static_cast<int>(size / sizeof(wchar_t));
-    buffer[count] = 0;
     *value = WString(buffer);
     return true;
 }

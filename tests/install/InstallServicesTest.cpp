@@ -175,6 +175,21 @@ TEST_F(UninstallEntryTest, GetInstallPathOfAnOverlongLocationFailsWithRegQueryVa
               ContextLines());
 }
 
+TEST_F(UninstallEntryTest, GetInstallPathOfALocationThatIsNoTextFails)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_LOCAL_MACHINE, path_.c_str(), &key));
+    const wchar_t data[] = L"C:\\A";
+    RegSetValueExW(key, L"InstallLocation", 0, REG_BINARY, reinterpret_cast<const BYTE*>(data), sizeof(data));
+    RegCloseKey(key);
+
+    InstallServices services(L"KZ Test Display", keyName_.c_str(), nullptr, nullptr);
+    WString read(L"stale");
+    EXPECT_EQ(E_FAIL, services.GetInstallPath(read));
+    EXPECT_TRUE(read.IsEmpty());
+    EXPECT_EQ(SystemText(ERROR_INVALID_DATATYPE), ErrorText());
+}
+
 TEST_F(UninstallEntryTest, GetInstalledVersionCases)
 {
     ProductDefinition::SetRegistryKeyName(keyName_.c_str());

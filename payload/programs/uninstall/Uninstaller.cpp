@@ -4,6 +4,7 @@
 
 #include "UninstallData.h"
 #include "foundation/PathText.h"
+#include "foundation/RegistryText.h"
 #include "foundation/ScopedHandle.h"
 
 namespace {
@@ -149,31 +150,14 @@ void Uninstaller::AddFailure(const wchar_t* what, const wchar_t* subject, const 
 
 namespace {
 
-// Reads a REG_SZ value into value (capacity characters), terminated. The setup stores the text
-// without a terminator: it ends at the returned byte count. ERROR_INVALID_DATATYPE for a value
-// of another type.
-LONG ReadText(HKEY key, const wchar_t* name, wchar_t* value, int capacity)
-{
-    DWORD type = 0;
-    DWORD bytes = static_cast<DWORD>(capacity - 1) * sizeof(wchar_t);
-    const LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (type != REG_SZ)
-        return ERROR_INVALID_DATATYPE;
-    value[bytes / sizeof(wchar_t)] = 0;
-    return ERROR_SUCCESS;
-}
-
-// A REG_SZ value of the product's uninstall entry.
+// A text value of the product's uninstall entry.
 LONG ReadEntryText(const wchar_t* name, wchar_t* value, int capacity)
 {
-    HKEY opened = nullptr;
-    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &opened);
+    ScopedRegKey key;
+    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, key.put());
     if (status != ERROR_SUCCESS)
         return status;
-    const ScopedRegKey key(opened);
-    return ReadText(key.get(), name, value, capacity);
+    return ReadRegistryText(key.get(), name, value, capacity);
 }
 
 } // namespace
@@ -451,7 +435,7 @@ void Uninstaller::RemoveExtension(const wchar_t* extension)
         return;
     ScopedRegKey key(opened);
     wchar_t value[64];
-    const bool ours = ReadText(key.get(), nullptr, value, 64) == ERROR_SUCCESS && SameText(value, -1, kProgId, -1);
+    const bool ours = ReadRegistryText(key.get(), nullptr, value, 64) == ERROR_SUCCESS && SameText(value, -1, kProgId, -1);
     bool empty = false;
     if (ours) {
         // Only the binding is ours: other programs' entries below the extension stay.
