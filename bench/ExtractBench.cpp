@@ -24,22 +24,13 @@
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
 #include "archive/ResourceBuffer.h"
+#include "bench/Clock.h"
 #include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ScopedHandle.h"
 #include "foundation/WStringArray.h"
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void PrintValue(const char* name, double value)
 {

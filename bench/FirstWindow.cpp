@@ -10,6 +10,8 @@
 // the window to close (WM_CLOSE) and waits for the program to end. Prints "window_s=..." (seconds from just before CreateProcessW) and
 // "exit_s=..." (until the process had ended after the close request).
 #include "foundation/Platform.h"
+
+#include "bench/Clock.h"
 #include "foundation/ScopedHandle.h"
 
 #include <cstdio>
@@ -19,16 +21,6 @@ namespace {
 
 const DWORD kFindLimitMs = 60000;
 const DWORD kExitLimitMs = 15000;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Search {
     DWORD processId;
