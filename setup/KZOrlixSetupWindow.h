@@ -2,7 +2,6 @@
 #include "ui/KZ_UIWizardTask.h"
 
 class KZ_UIPanel;
-class UIBitmap;
 class KZ_UIRadioButton;
 class UILabel;
 class UIRichText;
@@ -60,7 +59,7 @@ protected:
     void SetUninstallerBaseName(const WString& name) { uninstallerBaseName_ = name; }
 
 private:
-    static void LayOutBannerPage(KZ_UIPanel* page, UIBitmap* banner, KZ_UIPanel* panel);
+    KZ_UIPanel* BuildBannerPage(const wchar_t* name, const wchar_t* panelName, KZ_UIPanel** panel);
     void OnLicenseChoiceEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnBrowseEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnFinishEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
