@@ -51,7 +51,6 @@ public:
     // shown before that.
     void LoadLicenseText();
     const WString& GetLicenseEntry() const { return licenseEntry_; }
-    const WString& GetUninstallerBaseName() const { return uninstallerBaseName_; }
     // "\code\bin\" + uninstaller base name + ".exe", relative to the install directory.
     WString GetUninstallerPath() const;
 
