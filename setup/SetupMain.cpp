@@ -2,10 +2,9 @@
 #include "foundation/KZ_EventListener.h"
 #include "foundation/MessageCatalog.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/ScopedHandle.h"
 #include "setup/KZOrlixPlayerSetupWindow.h"
 #include "ui/KZ_UIPopup.h"
-
-#include "foundation/ScopedHandle.h"
 
 #include <new>
 
