@@ -7,8 +7,9 @@
 #include "InstallTestSupport.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
-#include "tests/ProductDefinitionReset.h"
+#include "foundation/ScopedHandle.h"
 #include "install/InstallServices.h"
+#include "tests/ProductDefinitionReset.h"
 
 using namespace kztest;
 
@@ -177,11 +178,10 @@ TEST_F(UninstallEntryTest, GetInstallPathOfAnOverlongLocationFailsWithRegQueryVa
 
 TEST_F(UninstallEntryTest, GetInstallPathOfALocationThatIsNoTextFails)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_LOCAL_MACHINE, path_.c_str(), &key));
+    ScopedRegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_LOCAL_MACHINE, path_.c_str(), key.put()));
     const wchar_t data[] = L"C:\\A";
-    RegSetValueExW(key, L"InstallLocation", 0, REG_BINARY, reinterpret_cast<const BYTE*>(data), sizeof(data));
-    RegCloseKey(key);
+    RegSetValueExW(key.get(), L"InstallLocation", 0, REG_BINARY, reinterpret_cast<const BYTE*>(data), sizeof(data));
 
     InstallServices services(L"KZ Test Display", keyName_.c_str(), nullptr, nullptr);
     WString read(L"stale");

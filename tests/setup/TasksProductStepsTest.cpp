@@ -3,8 +3,8 @@
 #include "setup/KZOrlixPlayerSetupTask.h"
 
 #include "foundation/ProductDefinition.h"
-#include "tests/ProductDefinitionReset.h"
 #include "install/InstallServices.h"
+#include "tests/ProductDefinitionReset.h"
 
 #include "TasksTestSupport.h"
 

@@ -4,8 +4,8 @@
 
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
-#include "tests/ProductDefinitionReset.h"
 #include "install/InstallServices.h"
+#include "tests/ProductDefinitionReset.h"
 
 #include "TasksTestSupport.h"
 
