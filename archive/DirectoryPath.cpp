@@ -1,14 +1,11 @@
 #include "archive/DirectoryPath.h"
 
+#include "foundation/PathText.h"
+
 #include <memory>
 #include <new>
 
 namespace {
-
-inline bool IsSeparator(wchar_t unit)
-{
-    return unit == L'\\' || unit == L'/';
-}
 
 inline bool Exists(const wchar_t* path)
 {
@@ -38,7 +35,7 @@ void CreateDirectoryPath(const WString& path)
     int end = length;
     for (;;) {
         int cut = end - 1;
-        while (cut > 0 && !IsSeparator(buffer[cut]))
+        while (cut > 0 && !PathText::IsSeparator(buffer[cut]))
             --cut;
         if (cut <= 0)
             break;

@@ -26,22 +26,15 @@
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
 #include "archive/ResourceBuffer.h"
+#include "bench/Clock.h"
 #include "foundation/MessageCatalog.h"
+#include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
+#include "foundation/ScopedHandle.h"
 #include "foundation/WStringArray.h"
 #include "tests/archive/InflateCount.h"
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void PrintValue(const char* name, double value)
 {
@@ -309,26 +302,27 @@ DWORD WINAPI CloseHandles(void*)
         OVERLAPPED* overlapped = nullptr;
         if (!GetQueuedCompletionStatus(g_closePort, &bytes, &key, &overlapped, INFINITE) || key == 0)
             return 0;
-        CloseHandle(reinterpret_cast<HANDLE>(key));
+        const ScopedFile handed(reinterpret_cast<HANDLE>(key));
     }
 }
 
 bool WriteWhole(const WString& path, const void* data, int size)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return Fail("CreateFileW failed in the limit");
     const unsigned char* next = static_cast<const unsigned char*>(data);
     bool ok = true;
     for (int rest = size; ok && rest > 0;) {
         const int piece = g_writePiece > 0 && rest > g_writePiece ? g_writePiece : rest;
         DWORD written = 0;
-        ok = WriteFile(file, next, static_cast<DWORD>(piece), &written, nullptr) && written == static_cast<DWORD>(piece);
+        ok = WriteFile(file.get(), next, static_cast<DWORD>(piece), &written, nullptr) && written == static_cast<DWORD>(piece);
         next += piece;
         rest -= piece;
     }
-    if (g_closePort == nullptr || !PostQueuedCompletionStatus(g_closePort, 0, reinterpret_cast<ULONG_PTR>(file), nullptr))
-        CloseHandle(file);
+    // A handle the port took is the closing threads' to close.
+    if (g_closePort != nullptr && PostQueuedCompletionStatus(g_closePort, 0, reinterpret_cast<ULONG_PTR>(file.get()), nullptr))
+        file.release();
     return ok || Fail("WriteFile failed in the limit");
 }
 
@@ -343,7 +337,7 @@ bool WriteAll(const Payload& payload, const unsigned char* content, const WStrin
         const WString path = folder + L"\\" + payload.names.At(i);
         // Each missing folder level of the path, outermost first.
         for (int cut = folder.Length() + 1; cut < path.Length(); ++cut) {
-            if (path[cut] != L'\\')
+            if (!PathText::IsSeparator(path[cut]))
                 continue;
             const WString level = path.Mid(0, cut);
             bool known = false;
@@ -416,14 +410,13 @@ int CountVerified(const Payload& payload, const unsigned char* content, const WS
         return 0;
     for (int i = 0; i < payload.names.Count(); ++i) {
         const WString path = folder + L"\\" + payload.names.At(i);
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
+        const ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file)
             continue;
         DWORD read = 0;
         const DWORD want = static_cast<DWORD>(payload.nameLength[i]);
         // One byte more than expected, so a longer file shows.
-        const BOOL ok = ReadFile(file, buffer, want + 1, &read, nullptr);
-        CloseHandle(file);
+        const BOOL ok = ReadFile(file.get(), buffer, want + 1, &read, nullptr);
         const Block& block = payload.blocks[payload.nameBlock[i]];
         if (ok && read == want &&
             std::memcmp(buffer, content + block.contentStart + payload.nameOffset[i], want) == 0)
@@ -552,7 +545,7 @@ int Profile(const WString& folder)
         find += t1 - t0;
         const WString target = folder + L"\\" + name;
         int cut = target.Length() - 1;
-        while (cut > 0 && target[cut] != L'\\')
+        while (cut > 0 && !PathText::IsSeparator(target[cut]))
             --cut;
         const WString targetFolder = target.Mid(0, cut);
         if (targetFolder != madeFolder) {
@@ -623,18 +616,20 @@ int ClosePool(const WString& folder)
             result = 1;
         inlineBest = seconds < inlineBest ? seconds : inlineBest;
         const double start = Now();
-        g_closePort = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 2);
-        HANDLE threads[2] = {CreateThread(nullptr, 0, CloseHandles, nullptr, 0, nullptr),
-                             CreateThread(nullptr, 0, CloseHandles, nullptr, 0, nullptr)};
-        if (!WriteAll(payload, content, folder + L"\\pool" + FromInt(round), &seconds))
-            result = 1;
-        for (int k = 0; k < 2; ++k)
-            PostQueuedCompletionStatus(g_closePort, 0, 0, nullptr);
-        WaitForMultipleObjects(2, threads, TRUE, INFINITE);
-        for (HANDLE thread : threads)
-            CloseHandle(thread);
-        CloseHandle(g_closePort);
-        g_closePort = nullptr;
+        {
+            const ScopedKernelHandle port(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 2));
+            g_closePort = port.get();
+            const ScopedKernelHandle threads[2] = {
+                ScopedKernelHandle(CreateThread(nullptr, 0, CloseHandles, nullptr, 0, nullptr)),
+                ScopedKernelHandle(CreateThread(nullptr, 0, CloseHandles, nullptr, 0, nullptr))};
+            if (!WriteAll(payload, content, folder + L"\\pool" + FromInt(round), &seconds))
+                result = 1;
+            for (int k = 0; k < 2; ++k)
+                PostQueuedCompletionStatus(g_closePort, 0, 0, nullptr);
+            const HANDLE waited[2] = {threads[0].get(), threads[1].get()};
+            WaitForMultipleObjects(2, waited, TRUE, INFINITE);
+            g_closePort = nullptr;
+        }
         seconds = Now() - start;
         poolBest = seconds < poolBest ? seconds : poolBest;
     }

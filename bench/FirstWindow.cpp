@@ -11,6 +11,9 @@
 // "exit_s=..." (until the process had ended after the close request).
 #include "foundation/Platform.h"
 
+#include "bench/Clock.h"
+#include "foundation/ScopedHandle.h"
+
 #include <cstdio>
 #include <cwchar>
 
@@ -18,16 +21,6 @@ namespace {
 
 const DWORD kFindLimitMs = 60000;
 const DWORD kExitLimitMs = 15000;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Search {
     DWORD processId;
@@ -87,6 +80,8 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "bench_firstwindow: CreateProcessW failed (%lu)\n", GetLastError());
         return 1;
     }
+    const ScopedKernelHandle program(process.hProcess);
+    const ScopedKernelHandle mainThread(process.hThread);
     search.processId = process.dwProcessId;
 
     int result = 1;
@@ -98,15 +93,15 @@ int wmain(int argc, wchar_t** argv)
             found = Now();
             break;
         }
-        if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(program.get(), 1) == WAIT_OBJECT_0)
             break;     // ended without showing the window
     }
 
     if (search.found != nullptr) {
         PostMessageW(search.found, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process.hProcess, kExitLimitMs) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(program.get(), kExitLimitMs) == WAIT_OBJECT_0) {
             DWORD code = 0;
-            GetExitCodeProcess(process.hProcess, &code);
+            GetExitCodeProcess(program.get(), &code);
             std::printf("window_s=%.6f\nexit_s=%.6f\nexit_code=%lu\n", found - start, Now() - start, code);
             result = 0;
         } else {
@@ -116,12 +111,10 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "bench_firstwindow: no visible window found\n");
     }
     // A program that did not end on its own within the limits is stopped, so no run hangs.
-    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, kExitLimitMs);
+    if (WaitForSingleObject(program.get(), 0) != WAIT_OBJECT_0) {
+        TerminateProcess(program.get(), 1);
+        WaitForSingleObject(program.get(), kExitLimitMs);
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     std::fflush(stdout);
     return result;
 }

@@ -1,11 +1,4 @@
-# Cross build for 64-bit Windows with Debian's mingw-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KZ_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${KZ_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KZ_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${KZ_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${KZ_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-posix.cmake)

@@ -2,8 +2,10 @@
 
 #include "foundation/PlatformError.h"
 
+#include <utility>
+
 AsyncTask::AsyncTask()
-    : thread_(nullptr), running_(false), result_(0), position_(0), range_(1)
+    : running_(false), result_(0), position_(0), range_(1)
 {
     InitializeCriticalSection(&lock_);
 }
@@ -12,8 +14,6 @@ AsyncTask::~AsyncTask()
 {
     // A task is destroyed only while no worker runs (after its "End", or after a failed
     // Start), so nothing waits here; the worker no longer needs its handle.
-    if (thread_ != nullptr)
-        CloseHandle(thread_);
     DeleteCriticalSection(&lock_);
 }
 
@@ -23,31 +23,26 @@ HRESULT AsyncTask::Start()
         PlatformError::SetError(nullptr, L"AsyncTask.AlreadyStarted");
         return E_FAIL;
     }
-    if (thread_ != nullptr) {
-        CloseHandle(thread_);
-        thread_ = nullptr;
-    }
+    thread_.reset();
     // Created suspended so that the task is marked running before the worker can end.
-    HANDLE thread = CreateThread(nullptr, 0, WorkerProc, this, CREATE_SUSPENDED, nullptr);
-    if (thread == nullptr) {
+    ScopedKernelHandle thread(CreateThread(nullptr, 0, WorkerProc, this, CREATE_SUSPENDED, nullptr));
+    if (!thread) {
         PlatformError::SetSystemError();
         PlatformError::AddContext(nullptr, L"CreateThread");
         return E_FAIL;
     }
-    thread_ = thread;
     running_.store(true, std::memory_order_release);
     // A worker at normal priority still works: a refused priority change is not a failure.
-    SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
-    if (ResumeThread(thread) == static_cast<DWORD>(-1)) {
+    SetThreadPriority(thread.get(), THREAD_PRIORITY_BELOW_NORMAL);
+    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         PlatformError::SetSystemError();
         PlatformError::AddContext(nullptr, L"ResumeThread");
         // The worker never ran a single instruction of ours.
-        TerminateThread(thread, 1);
-        CloseHandle(thread);
-        thread_ = nullptr;
+        TerminateThread(thread.get(), 1);
         running_.store(false, std::memory_order_release);
         return E_FAIL;
     }
+    thread_ = std::move(thread);
     return S_OK;
 }
 

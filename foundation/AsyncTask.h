@@ -1,5 +1,6 @@
 #pragma once
 #include "foundation/KZ_EventListener.h"
+#include "foundation/ScopedHandle.h"
 
 #include <atomic>
 
@@ -31,7 +32,7 @@ private:
 
     // The last run's worker; owned by the main thread's side, closed by the next Start or the
     // destructor (nobody waits on it).
-    HANDLE thread_;
+    ScopedKernelHandle thread_;
     std::atomic<bool> running_;
     int result_;
     CRITICAL_SECTION lock_;

@@ -1,4 +1,5 @@
 #include "foundation/PlatformError.h"
+#include "foundation/ScopedHandle.h"
 
 #include "foundation/MessageCatalog.h"
 
@@ -16,17 +17,22 @@ ErrorRecord& Record()
     return record;
 }
 
+// FormatMessage's own buffer.
+struct LocalMemoryTraits {
+    using Handle = LPWSTR;
+    static LPWSTR Invalid() { return nullptr; }
+    static bool Close(LPWSTR block) { return LocalFree(block) == nullptr; }
+};
+
 WString SystemText(DWORD code)
 {
-    LPWSTR buffer = nullptr;
+    ScopedHandle<LocalMemoryTraits> buffer;
     DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                                      FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                 nullptr, code, 0x400, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+                                 nullptr, code, 0x400, reinterpret_cast<LPWSTR>(buffer.put()), 0, nullptr);
     WString text;
-    if (units > 0 && buffer != nullptr)
-        text = WString(buffer, static_cast<int>(units));
-    if (buffer != nullptr)
-        LocalFree(buffer);
+    if (units > 0 && buffer)
+        text = WString(buffer.get(), static_cast<int>(units));
     return text;
 }
 

@@ -67,12 +67,3 @@ HINSTANCE ProductDefinition::GetInstance()
     HINSTANCE instance = Values().instance;
     return instance != nullptr ? instance : GetModuleHandleW(nullptr);
 }
-
-void ProductDefinition::Reset()
-{
-    Definition& values = Values();
-    values.displayName.Clear();
-    values.registryKeyName.Clear();
-    values.versionFile.Clear();
-    values.instance = nullptr;
-}

@@ -14,7 +14,4 @@ public:
     static void SetInstance(HINSTANCE instance);
     // The running executable's module when none was stored.
     static HINSTANCE GetInstance();
-
-    // Back to the start-up state (tests).
-    static void Reset();
 };

@@ -1,5 +1,7 @@
 #include "foundation/WString.h"
 
+#include "foundation/ScopedHandle.h"
+
 #include <objbase.h>
 
 #include <cstdlib>
@@ -423,12 +425,10 @@ WString operator+(const WString& left, const wchar_t* right)
 
 WString FromGuid(const GUID& guid)
 {
-    LPOLESTR text = nullptr;
+    ScopedCoTaskMem<OLECHAR> text;
     WString result;
-    if (SUCCEEDED(StringFromCLSID(guid, &text)) && text != nullptr)
-        result = WString(text);
-    if (text != nullptr)
-        CoTaskMemFree(text);
+    if (SUCCEEDED(StringFromCLSID(guid, text.put())) && text)
+        result = WString(text.get());
     return result;
 }
 

@@ -6,8 +6,10 @@
 #include <shlobj.h>
 
 #include "archive/DirectoryPath.h"
+#include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/RegistryText.h"
 #include "install/RegistryTree.h"
 
 namespace {
@@ -34,31 +36,14 @@ WString ProductKeyPath(const WString& keyName)
     return path;
 }
 
-// Our REG_SZ values carry no terminator: the text ends at the returned byte count, or at an
-// earlier NUL when the data holds one.
-WString TextOfValue(const wchar_t* data, DWORD byteCount)
-{
-    int count = static_cast<int>(byteCount / sizeof(wchar_t));
-    for (int i = 0; i < count; ++i) {
-        if (data[i] == 0) {
-            count = i;
-            break;
-        }
-    }
-    return WString(data, count);
-}
-
-// Reads a REG_SZ value into a buffer of `capacity` characters.
+// A text value into text (unchanged on failure), at most capacity characters.
 template <int capacity>
 LONG QueryText(HKEY key, const wchar_t* name, WString& text)
 {
-    wchar_t buffer[capacity];
-    DWORD size = sizeof(buffer);
-    DWORD type = 0;
-    const LONG status =
-        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    wchar_t buffer[capacity + 1];
+    const LONG status = ReadRegistryText(key, name, buffer, capacity + 1);
     if (status == ERROR_SUCCESS)
-        text = TextOfValue(buffer, size);
+        text = WString(buffer);
     return status;
 }
 
@@ -218,7 +203,7 @@ HRESULT InstallServices::CreateProgramMenuFolder(WString& folder, WString subfol
         return E_FAIL;
 
     WString path(programs);
-    if (path[path.Length() - 1] != L'\\')
+    if (!PathText::IsSeparator(path[path.Length() - 1]))
         path += L"\\";
     path += DisplayNameValue();
     CreateDirectoryW(path.c_str(), nullptr);

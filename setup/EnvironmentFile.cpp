@@ -1,5 +1,8 @@
 #include "setup/EnvironmentFile.h"
 
+#include "foundation/ScopedHandle.h"
+
+#include <memory>
 #include <new>
 #include <string.h>
 
@@ -24,29 +27,24 @@ bool WriteAll(HANDLE file, const char* data, size_t size)
 }
 
 // The whole file, or null.
-char* ReadAll(const WString& path, size_t* size)
+std::unique_ptr<char[]> ReadAll(const WString& path, size_t* size)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return nullptr;
-    char* text = nullptr;
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::unique_ptr<char[]> text;
     LARGE_INTEGER length;
-    if (GetFileSizeEx(file, &length) && length.QuadPart <= kMaximumSize) {
-        size_t total = static_cast<size_t>(length.QuadPart);
-        text = new (std::nothrow) char[total + 1];
-        size_t done = 0;
-        while (text != nullptr && done < total) {
-            DWORD read = 0;
-            if (!ReadFile(file, text + done, static_cast<DWORD>(total - done), &read, nullptr) || read == 0) {
-                delete[] text;
-                text = nullptr;
-            }
-            done += read;
-        }
-        *size = total;
+    if (!file || !GetFileSizeEx(file.get(), &length) || length.QuadPart > kMaximumSize)
+        return text;
+    size_t total = static_cast<size_t>(length.QuadPart);
+    text.reset(new (std::nothrow) char[total + 1]);
+    size_t done = 0;
+    while (text != nullptr && done < total) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), text.get() + done, static_cast<DWORD>(total - done), &read, nullptr) || read == 0)
+            text.reset();
+        done += read;
     }
-    CloseHandle(file);
+    *size = total;
     return text;
 }
 
@@ -82,23 +80,21 @@ bool WriteRewritten(HANDLE file, const char* text, size_t size)
 HRESULT EnvironmentFile::Rewrite(const WString& path)
 {
     size_t size = 0;
-    char* text = ReadAll(path, &size);
+    const std::unique_ptr<char[]> text = ReadAll(path, &size);
     if (text == nullptr)
         return E_FAIL;
 
-    HRESULT result = E_FAIL;
     WString temporary = path + L".tmp";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        bool written = WriteRewritten(file, text, size);
-        bool closed = CloseHandle(file) != 0;
-        // The rename replaces the tool's file in one step, so it is never missing.
-        if (written && closed && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-            result = S_OK;
-        else
-            DeleteFileW(temporary.c_str());
-    }
-    delete[] text;
-    return result;
+    ScopedFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return E_FAIL;
+    bool written = WriteRewritten(file.get(), text.get(), size);
+    // Closed here: a close that fails may have lost the last write.
+    bool closed = file.close();
+    // The rename replaces the tool's file in one step, so it is never missing.
+    if (written && closed && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return S_OK;
+    DeleteFileW(temporary.c_str());
+    return E_FAIL;
 }

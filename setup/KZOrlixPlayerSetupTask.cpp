@@ -1,6 +1,8 @@
 #include "setup/KZOrlixPlayerSetupTask.h"
 
+#include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
+#include "foundation/ScopedHandle.h"
 #include "setup/EnvironmentFile.h"
 
 #include <shellapi.h>
@@ -35,17 +37,16 @@ int KZOrlixPlayerSetupTask::RegisterProduct()
     int failures = RegisterServers(registration);
 
     WString keyPath = L"CLSID\\" + FromGuid(kControlClass);
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key);
+    ScopedRegKey key;
+    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.put());
     if (status != ERROR_SUCCESS) {
         PlatformError::SetSystemError(static_cast<DWORD>(status));
         PlatformError::AddContext(nullptr, L"RegOpenKey", keyPath);
         return E_FAIL;
     }
     DWORD mode = 0;
-    status = RegSetValueExW(key, L"Installation Mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
+    status = RegSetValueExW(key.get(), L"Installation Mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
                             sizeof(mode));
-    RegCloseKey(key);
     if (status != ERROR_SUCCESS) {
         PlatformError::SetSystemError(static_cast<DWORD>(status));
         PlatformError::AddContext(nullptr, L"RegSetValueEx", keyPath + L"\\Installation Mode");
@@ -91,7 +92,7 @@ void KZOrlixPlayerSetupTask::CreateShortcuts()
 
 void KZOrlixPlayerSetupTask::ConfigureEnvironment(const WString& installDirectory, const WString& environmentFile)
 {
-    int lastSeparator = installDirectory.FindLast(L'\\');
+    int lastSeparator = PathText::LastSeparator(installDirectory.c_str());
     WString parent = lastSeparator < 0 ? installDirectory : installDirectory.Mid(0, lastSeparator);
     WString binFolder = installDirectory + L"\\code\\bin\\";
     SetCurrentDirectoryW(binFolder.c_str());
@@ -109,9 +110,10 @@ void KZOrlixPlayerSetupTask::ConfigureEnvironment(const WString& installDirector
     execute.lpFile = tool.c_str();
     execute.lpParameters = parameters.c_str();
     execute.nShow = SW_HIDE;
-    if (ShellExecuteExW(&execute) && execute.hProcess != nullptr) {
-        WaitForSingleObject(execute.hProcess, 20000);
-        CloseHandle(execute.hProcess);
+    if (ShellExecuteExW(&execute)) {
+        const ScopedKernelHandle process(execute.hProcess);
+        if (process)
+            WaitForSingleObject(process.get(), 20000);
     }
     // The tool may hand its work to a process of its own; give the file time to appear.
     Sleep(3000);

@@ -4,6 +4,8 @@
 #include "archive/Extraction.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/RegistryText.h"
+#include "foundation/ScopedHandle.h"
 #include "install/InstallServices.h"
 #include "install/ServerModule.h"
 
@@ -38,24 +40,51 @@ bool QgmSupportRequested()
     return length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
 }
 
-// Default value of HKCR\path as text, at most 259 characters.
+// Default value of HKCR\path as text, at most 260 characters.
 bool ReadClassesRootDefault(const WString& path, WString* value)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    ScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return false;
     wchar_t buffer[261];
-    DWORD type = 0;
-    DWORD size = 520;
-    LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (ReadRegistryText(key.get(), nullptr, buffer, 261) != ERROR_SUCCESS)
         return false;
-    // The stored text need not be terminated: it ends at the byte count or at a NUL.
-    int count = static_cast<int>(size / sizeof(wchar_t));
-    buffer[count] = 0;
     *value = WString(buffer);
     return true;
+}
+
+// True when the extension is free or already bound to serverClass (no question needed).
+bool IsExtensionFreeOrOwned(const WString& extension, const GUID& serverClass)
+{
+    ScopedRegKey key;
+    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, extension.c_str(), 0, KEY_QUERY_VALUE, key.put());
+    if (status == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (status != ERROR_SUCCESS)
+        return false;
+
+    WString programId;
+    WString classText;
+    if (!ReadClassesRootDefault(extension, &programId) || programId.IsEmpty() ||
+        !ReadClassesRootDefault(programId + L"\\CLSID", &classText))
+        return false;
+    return classText == FromGuid(serverClass);
+}
+
+bool AskToTakeOrlixExtension()
+{
+    return MessageBoxW(nullptr,
+                       L"Orlix extension is already registered by another program. "
+                       L"Do you want to associate Orlix files with this program ?",
+                       L"Warning", MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
+}
+
+// Whether extension may be bound to serverClass: at once when no program has it or it is
+// already serverClass's, otherwise only when the user answers Yes to a question shown without
+// owner window on the calling thread.
+bool TakeExtension(const WString& extension, const GUID& serverClass)
+{
+    return IsExtensionFreeOrOwned(extension, serverClass) || AskToTakeOrlixExtension();
 }
 
 } // namespace
@@ -153,23 +182,23 @@ void KZOrlixSetupTask::WriteLicenseCopy()
     if (license_ == nullptr || licenseSize_ <= 0)
         return;
     WString path = installDirectory_ + L"\\resources\\" + GetMessage(L"Demo.Lic.Link") + L".rtf";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return;
     const BYTE* bytes = reinterpret_cast<const BYTE*>(license_.get());
     int left = licenseSize_;
     bool complete = true;
     while (left > 0) {
         DWORD written = 0;
-        if (!WriteFile(file, bytes, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
+        if (!WriteFile(file.get(), bytes, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
             complete = false;
             break;
         }
         bytes += written;
         left -= static_cast<int>(written);
     }
-    CloseHandle(file);
-    // A cut-off copy would be a corrupt document: leave none instead.
+    // Closed before a cut-off copy, which would be a corrupt document, is deleted.
+    file.close();
     if (!complete)
         DeleteFileW(path.c_str());
 }
@@ -251,10 +280,9 @@ void KZOrlixSetupTask::CreateShortcut(const ShortcutSpec& shortcut)
     WString linkFile = folder + shortcut.name + L".lnk";
     WString target = installDirectory_ + shortcut.target;
 
-    IShellLinkW* link = nullptr;
-    IPersistFile* file = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(&link));
+    ScopedComPtr<IShellLinkW> link;
+    ScopedComPtr<IPersistFile> file;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.putVoid());
     if (SUCCEEDED(hr))
         hr = link->SetPath(target.c_str());
     if (SUCCEEDED(hr))
@@ -262,42 +290,7 @@ void KZOrlixSetupTask::CreateShortcut(const ShortcutSpec& shortcut)
     if (SUCCEEDED(hr))
         hr = link->SetDescription(shortcut.description.c_str());
     if (SUCCEEDED(hr))
-        hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+        hr = link->QueryInterface(IID_IPersistFile, file.putVoid());
     if (SUCCEEDED(hr))
         file->Save(linkFile.c_str(), TRUE);
-    if (file != nullptr)
-        file->Release();
-    if (link != nullptr)
-        link->Release();
-}
-
-bool KZOrlixSetupTask::TakeExtension(const WString& extension, const GUID& serverClass)
-{
-    return IsExtensionFreeOrOwned(extension, serverClass) || AskToTakeOrlixExtension();
-}
-
-bool KZOrlixSetupTask::IsExtensionFreeOrOwned(const WString& extension, const GUID& serverClass)
-{
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, extension.c_str(), 0, KEY_QUERY_VALUE, &key);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return true;
-    if (status != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-
-    WString programId;
-    WString classText;
-    if (!ReadClassesRootDefault(extension, &programId) || programId.IsEmpty() ||
-        !ReadClassesRootDefault(programId + L"\\CLSID", &classText))
-        return false;
-    return classText == FromGuid(serverClass);
-}
-
-bool KZOrlixSetupTask::AskToTakeOrlixExtension()
-{
-    return MessageBoxW(nullptr,
-                       L"Orlix extension is already registered by another program. "
-                       L"Do you want to associate Orlix files with this program ?",
-                       L"Warning", MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }

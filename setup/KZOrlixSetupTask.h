@@ -39,14 +39,6 @@ protected:
     // Any failure skips the shortcut silently.
     void CreateShortcut(const ShortcutSpec& shortcut);
 
-    // Whether extension may be bound to serverClass: at once when no program has it or it is
-    // already serverClass's, otherwise only when the user answers Yes.
-    static bool TakeExtension(const WString& extension, const GUID& serverClass);
-    // True when the extension is free or already bound to serverClass (no question needed).
-    static bool IsExtensionFreeOrOwned(const WString& extension, const GUID& serverClass);
-    // The ownership question, shown without owner window on the calling thread.
-    static bool AskToTakeOrlixExtension();
-
 private:
     // Everything between CoInitialize and CoUninitialize.
     int Install();

@@ -122,41 +122,44 @@ void KZOrlixSetupWindow::LoadLicenseText()
     licenseView_->LoadRtf(licenseEntry_);
 }
 
-// Target and Summary: the header banner on top, the content panel taking the rest.
-void KZOrlixSetupWindow::LayOutBannerPage(KZ_UIPanel* page, UIBitmap* banner, KZ_UIPanel* panel)
+// Target and Summary: the header banner on top, the content panel taking the rest, both on
+// the page colour. *panel stays null when the page or its panel could not be made.
+KZ_UIPanel* KZOrlixSetupWindow::BuildBannerPage(const wchar_t* name, const wchar_t* panelName, KZ_UIPanel** panel)
 {
+    *panel = nullptr;
+    KZ_UIPanel* page = new (std::nothrow) KZ_UIPanel(this, name, 0);
+    if (page == nullptr)
+        return nullptr;
+    page->SetBackground(PageColour());
+    UIBitmap* banner = new (std::nothrow) UIBitmap(page, GetHeaderBitmapName());
+    *panel = new (std::nothrow) KZ_UIPanel(page, panelName, 0);
+    if (*panel != nullptr)
+        (*panel)->SetBackground(PageColour());
+
     UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
-    if (grid == nullptr)
-        return;
-    UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
-    UIGridLayout::SetCell(panel, 0, 1, 1, 1, 15);
-    grid->SetColumnWeight(1, 1);
-    grid->SetRowWeight(1, 1);
-    page->SetLayout(grid);
+    if (grid != nullptr) {
+        UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
+        UIGridLayout::SetCell(*panel, 0, 1, 1, 1, 15);
+        grid->SetColumnWeight(1, 1);
+        grid->SetRowWeight(1, 1);
+        page->SetLayout(grid);
+    }
+    return page;
 }
 
 void KZOrlixSetupWindow::BuildTargetPage()
 {
-    targetPage_ = new (std::nothrow) KZ_UIPanel(this, L"Target", 0);
-    if (targetPage_ == nullptr)
+    KZ_UIPanel* panel = nullptr;
+    targetPage_ = BuildBannerPage(L"Target", L"TargetPanel", &panel);
+    if (panel == nullptr)
         return;
-    targetPage_->SetBackground(PageColour());
-    UIBitmap* banner = new (std::nothrow) UIBitmap(targetPage_, GetHeaderBitmapName());
-    KZ_UIPanel* panel = new (std::nothrow) KZ_UIPanel(targetPage_, L"TargetPanel", 0);
-    UILabel* pad = nullptr;
-    UILabel* title = nullptr;
-    UILabel* label = nullptr;
-    KZ_UIButton* browse = nullptr;
-    if (panel != nullptr) {
-        panel->SetBackground(PageColour());
-        pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
-        title = new (std::nothrow) UILabel(panel, L"Title", 1);
-        label = new (std::nothrow) UILabel(panel, L"Label", 0);
-        pathLabel_ = new (std::nothrow) UILabel(panel, L"Path", 0);
-        browse = new (std::nothrow) KZ_UIButton(panel, L"Browse", 1);
-        if (browse != nullptr)
-            browse->Subscribe("OnPushed", this, &KZOrlixSetupWindow::OnBrowseEvent);
-    }
+    UILabel* pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
+    UILabel* title = new (std::nothrow) UILabel(panel, L"Title", 1);
+    UILabel* label = new (std::nothrow) UILabel(panel, L"Label", 0);
+    pathLabel_ = new (std::nothrow) UILabel(panel, L"Path", 0);
+    KZ_UIButton* browse = new (std::nothrow) KZ_UIButton(panel, L"Browse", 1);
+    if (browse != nullptr)
+        browse->Subscribe("OnPushed", this, &KZOrlixSetupWindow::OnBrowseEvent);
 
     // Program Files + "\" + display name; without it the label keeps its (key) text.
     wchar_t programFiles[MAX_PATH];
@@ -165,9 +168,6 @@ void KZOrlixSetupWindow::BuildTargetPage()
         SHGetSpecialFolderPathW(GetWindow(), programFiles, CSIDL_PROGRAM_FILES, TRUE))
         pathLabel_->SetText(WString(programFiles) + L"\\" + ProductDefinition::GetDisplayName());
 
-    LayOutBannerPage(targetPage_, banner, panel);
-    if (panel == nullptr)
-        return;
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
     if (inner == nullptr)
         return;
@@ -187,25 +187,14 @@ void KZOrlixSetupWindow::BuildTargetPage()
 
 void KZOrlixSetupWindow::BuildSummaryPage()
 {
-    summaryPage_ = new (std::nothrow) KZ_UIPanel(this, L"Summary", 0);
-    if (summaryPage_ == nullptr)
-        return;
-    summaryPage_->SetBackground(PageColour());
-    UIBitmap* banner = new (std::nothrow) UIBitmap(summaryPage_, GetHeaderBitmapName());
-    KZ_UIPanel* panel = new (std::nothrow) KZ_UIPanel(summaryPage_, L"SummaryPanel", 0);
-    UILabel* title = nullptr;
-    UILabel* label = nullptr;
-    UILabel* pad = nullptr;
-    if (panel != nullptr) {
-        panel->SetBackground(PageColour());
-        title = new (std::nothrow) UILabel(panel, L"Title", 1);
-        label = new (std::nothrow) UILabel(panel, L"Label", 0);
-        pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
-    }
-
-    LayOutBannerPage(summaryPage_, banner, panel);
+    KZ_UIPanel* panel = nullptr;
+    summaryPage_ = BuildBannerPage(L"Summary", L"SummaryPanel", &panel);
     if (panel == nullptr)
         return;
+    UILabel* title = new (std::nothrow) UILabel(panel, L"Title", 1);
+    UILabel* label = new (std::nothrow) UILabel(panel, L"Label", 0);
+    UILabel* pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
+
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
     if (inner == nullptr)
         return;

@@ -2,7 +2,6 @@
 #include "ui/KZ_UIWizardTask.h"
 
 class KZ_UIPanel;
-class UIBitmap;
 class KZ_UIRadioButton;
 class UILabel;
 class UIRichText;
@@ -52,7 +51,6 @@ public:
     // shown before that.
     void LoadLicenseText();
     const WString& GetLicenseEntry() const { return licenseEntry_; }
-    const WString& GetUninstallerBaseName() const { return uninstallerBaseName_; }
     // "\code\bin\" + uninstaller base name + ".exe", relative to the install directory.
     WString GetUninstallerPath() const;
 
@@ -60,7 +58,7 @@ protected:
     void SetUninstallerBaseName(const WString& name) { uninstallerBaseName_ = name; }
 
 private:
-    static void LayOutBannerPage(KZ_UIPanel* page, UIBitmap* banner, KZ_UIPanel* panel);
+    KZ_UIPanel* BuildBannerPage(const wchar_t* name, const wchar_t* panelName, KZ_UIPanel** panel);
     void OnLicenseChoiceEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnBrowseEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnFinishEvent(const char* eventName, KZ_EventListener* publisher, void* userData);

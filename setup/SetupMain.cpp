@@ -3,10 +3,28 @@
 #include "foundation/KZ_EventListener.h"
 #include "foundation/MessageCatalog.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/ScopedHandle.h"
 #include "setup/KZOrlixPlayerSetupWindow.h"
 #include "ui/KZ_UIPopup.h"
 
 #include <new>
+
+namespace {
+
+// The setup window's object ends with its native window: Release destroys that window (or
+// drops the last reference when it has none).
+struct SetupWindowTraits {
+    using Handle = KZOrlixPlayerSetupWindow*;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle window)
+    {
+        window->Release();
+        return true;
+    }
+};
+using ScopedSetupWindow = ScopedHandle<SetupWindowTraits>;
+
+} // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -22,17 +40,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Ended by the wizard once its first page is built.
     MessageCatalog::BeginStartupCache();
 
-    KZOrlixPlayerSetupWindow* window = new (std::nothrow)
-        KZOrlixPlayerSetupWindow(L"##SetupWindow##", L"resources\\KZOrlixLicense.rtf");
-    if (window == nullptr)
-        return 1;
+    const ScopedSetupWindow window(
+        new (std::nothrow) KZOrlixPlayerSetupWindow(L"##SetupWindow##", L"resources\\KZOrlixLicense.rtf"));
     // Without its native window nothing could ever end the loop.
-    if (window->GetWindow() == nullptr) {
-        window->Release();
+    if (!window || window->GetWindow() == nullptr)
         return 1;
-    }
     KZ_UIPopup::InstallKeyHandling();
     KZ_EventListener::RunMainLoop();
-    window->Release();
     return 0;
 }

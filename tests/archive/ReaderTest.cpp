@@ -12,6 +12,7 @@
 #include "archive/ResourceBuffer.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "tests/ProductDefinitionReset.h"
 
 using namespace ArchiveTest;
 
@@ -432,7 +433,7 @@ TEST(Archive, FindsEveryNameOfALargeDirectoryInAnyOrder)
 
 class PackagedVersion : public ::testing::Test {
 protected:
-    void TearDown() override { ProductDefinition::Reset(); }
+    void TearDown() override { ResetProductDefinition(); }
 };
 
 TEST_F(PackagedVersion, DropsLineBreaks)

@@ -1,4 +1,5 @@
 #include "foundation/ProductDefinition.h"
+#include "tests/ProductDefinitionReset.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +7,15 @@ namespace {
 
 class ProductDefinitionTest : public ::testing::Test {
 protected:
-    void SetUp() override { ProductDefinition::Reset(); }
-    void TearDown() override { ProductDefinition::Reset(); }
+    void SetUp() override { ResetProductDefinition(); }
+    void TearDown() override { ResetProductDefinition(); }
 };
 
-TEST_F(ProductDefinitionTest, EmptyBeforeAnySetter)
+TEST_F(ProductDefinitionTest, EmptyTextsClearTheDefinition)
 {
+    ProductDefinition::SetDisplayName(L"Shown");
+    ProductDefinition::SetVersionFile(L"version.txt");
+    ResetProductDefinition();
     EXPECT_TRUE(ProductDefinition::GetDisplayName().IsEmpty());
     EXPECT_TRUE(ProductDefinition::GetRegistryKeyName().IsEmpty());
     EXPECT_TRUE(ProductDefinition::GetVersionFile().IsEmpty());
@@ -41,7 +45,7 @@ TEST_F(ProductDefinitionTest, InstanceFallsBackToRunningModule)
     HINSTANCE other = reinterpret_cast<HINSTANCE>(GetModuleHandleW(L"kernel32.dll"));
     ProductDefinition::SetInstance(other);
     EXPECT_EQ(other, ProductDefinition::GetInstance());
-    ProductDefinition::Reset();
+    ResetProductDefinition();
     EXPECT_EQ(GetModuleHandleW(nullptr), ProductDefinition::GetInstance());
 }
 

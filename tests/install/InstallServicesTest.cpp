@@ -7,7 +7,9 @@
 #include "InstallTestSupport.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "foundation/ScopedHandle.h"
 #include "install/InstallServices.h"
+#include "tests/ProductDefinitionReset.h"
 
 using namespace kztest;
 
@@ -25,7 +27,7 @@ protected:
     void TearDown() override
     {
         DeleteTree(HKEY_LOCAL_MACHINE, path_);
-        ProductDefinition::Reset();
+        ResetProductDefinition();
     }
     RegValue Value(const wchar_t* name) { return ReadValue(HKEY_LOCAL_MACHINE, path_, name); }
 
@@ -172,6 +174,20 @@ TEST_F(UninstallEntryTest, GetInstallPathOfAnOverlongLocationFailsWithRegQueryVa
     EXPECT_EQ(std::vector<std::wstring>{L"Failed to read system registry key [" + path_ +
                                         L".InstallLocation]"},
               ContextLines());
+}
+
+TEST_F(UninstallEntryTest, GetInstallPathOfALocationThatIsNoTextFails)
+{
+    ScopedRegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_LOCAL_MACHINE, path_.c_str(), key.put()));
+    const wchar_t data[] = L"C:\\A";
+    RegSetValueExW(key.get(), L"InstallLocation", 0, REG_BINARY, reinterpret_cast<const BYTE*>(data), sizeof(data));
+
+    InstallServices services(L"KZ Test Display", keyName_.c_str(), nullptr, nullptr);
+    WString read(L"stale");
+    EXPECT_EQ(E_FAIL, services.GetInstallPath(read));
+    EXPECT_TRUE(read.IsEmpty());
+    EXPECT_EQ(SystemText(ERROR_INVALID_DATATYPE), ErrorText());
 }
 
 TEST_F(UninstallEntryTest, GetInstalledVersionCases)

@@ -14,6 +14,7 @@
 #include "foundation/MessageCatalog.h"
 #include "foundation/Platform.h"
 #include "foundation/ProductDefinition.h"
+#include "tests/ProductDefinitionReset.h"
 
 namespace {
 
@@ -479,7 +480,7 @@ TEST_F(PayloadResources, PackagedVersionIsTheVersionFile)
     WString version;
     EXPECT_EQ(GetPackagedVersion(&version), S_OK);
     EXPECT_EQ(Text(version), L"4.2.1");
-    ProductDefinition::Reset();
+    ResetProductDefinition();
 }
 
 TEST_F(PayloadResources, BannersAreBitmapsTheSetupAccepts)

@@ -6,6 +6,7 @@
 #include "archive/Archive.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "tests/ProductDefinitionReset.h"
 
 #include "TasksEventRecorder.h"
 #include "TasksTestSupport.h"
@@ -86,7 +87,7 @@ protected:
     void SetUp() override
     {
         // As the setup window fills them in.
-        ProductDefinition::Reset();
+        ResetProductDefinition();
         ProductDefinition::SetDisplayName(L"Kaze Mar Orlix Player");
         ProductDefinition::SetRegistryKeyName(L"Kaze-Mar Orlix Player");
         ProductDefinition::SetVersionFile(L"resources\\Zephyrix\\versions\\PlayerVersion.txt");

@@ -4,6 +4,7 @@
 
 #include "foundation/ProductDefinition.h"
 #include "install/InstallServices.h"
+#include "tests/ProductDefinitionReset.h"
 
 #include "TasksTestSupport.h"
 
@@ -77,7 +78,7 @@ protected:
     void SetUp() override
     {
         CoInitialize(nullptr);
-        ProductDefinition::Reset();
+        ResetProductDefinition();
         ProductDefinition::SetDisplayName(L"Kaze Mar Orlix Player");
         ProductDefinition::SetRegistryKeyName(L"Kaze-Mar Orlix Player");
         // The Start-menu folder is named after the install services' display name.

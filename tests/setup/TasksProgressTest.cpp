@@ -4,6 +4,7 @@
 
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
+#include "tests/ProductDefinitionReset.h"
 
 #include "TasksEventRecorder.h"
 #include "TasksTestSupport.h"
@@ -18,7 +19,7 @@ class ProgressTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ProductDefinition::Reset();
+        ResetProductDefinition();
         ProductDefinition::SetDisplayName(L"Kaze Mar Orlix Player");
         ProductDefinition::SetRegistryKeyName(L"Kaze-Mar Orlix Player");
         ProductDefinition::SetVersionFile(L"resources\\Zephyrix\\versions\\PlayerVersion.txt");

@@ -5,6 +5,7 @@
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
 #include "install/InstallServices.h"
+#include "tests/ProductDefinitionReset.h"
 
 #include "TasksTestSupport.h"
 
@@ -23,10 +24,8 @@ const GUID kOtherClass = {0x1D7C3A55, 0x0B7E, 0x4C1F, {0x9A, 0x42, 0x6F, 0x10, 0
 class ProbeTask : public KZOrlixPlayerSetupTask {
 public:
     explicit ProbeTask(const std::wstring& target) : KZOrlixPlayerSetupTask(target.c_str(), nullptr, 0) {}
-    using KZOrlixPlayerSetupTask::IsExtensionFreeOrOwned;
     using KZOrlixPlayerSetupTask::RegisterProduct;
     using KZOrlixPlayerSetupTask::RegisterServers;
-    using KZOrlixPlayerSetupTask::TakeExtension;
 };
 
 std::wstring ClassKey(const GUID& clsid)
@@ -36,8 +35,8 @@ std::wstring ClassKey(const GUID& clsid)
 
 void RemoveProductKeys()
 {
-    for (const wchar_t* key : {L".orlix", L".orx", L".qgm", L"OrlixPlayer", L"OrlixPlayer.ocx", L".kztaskstest",
-                               L"KzTasks.OtherProgram", L"KzTasks.NoClass"})
+    for (const wchar_t* key :
+         {L".orlix", L".orx", L".qgm", L"OrlixPlayer", L"OrlixPlayer.ocx", L"KzTasks.OtherProgram", L"KzTasks.NoClass"})
         DeleteKeyTree(HKEY_CLASSES_ROOT, key);
     DeleteKeyTree(HKEY_CLASSES_ROOT, ClassKey(KZOrlixPlayerSetupTask::kServerClass));
     DeleteKeyTree(HKEY_CLASSES_ROOT, ClassKey(KZOrlixPlayerSetupTask::kControlClass));
@@ -56,7 +55,7 @@ protected:
     void SetUp() override
     {
         CoInitialize(nullptr);
-        ProductDefinition::Reset();
+        ResetProductDefinition();
         ProductDefinition::SetDisplayName(L"Kaze Mar Orlix Player");
         ProductDefinition::SetRegistryKeyName(L"Kaze-Mar Orlix Player");
         RemoveProductKeys();
@@ -75,14 +74,14 @@ protected:
         CoUninitialize();
     }
 
-    // Asks with a watcher pressing answer; returns the decision and whether a box was shown.
-    bool Take(const wchar_t* extension, int answer, std::wstring* question)
+    // Registers the server with a watcher pressing answer; the question it answered, or "".
+    std::wstring RegisterAnswering(int answer)
     {
+        ProbeTask task(target_);
         DialogAnswerer watcher(L"Warning", answer);
-        bool take = ProbeTask::TakeExtension(extension, KZOrlixPlayerSetupTask::kServerClass);
+        EXPECT_EQ(0, task.RegisterServers(ServerOnly()));
         watcher.Stop();
-        *question = watcher.Answered() ? watcher.LastText() : L"";
-        return take;
+        return watcher.Answered() ? watcher.LastText() : L"";
     }
 
     ServerRegistration ServerOnly()
@@ -102,52 +101,33 @@ protected:
     std::wstring bin_;
 };
 
-TEST_F(RegistrationTest, AFreeExtensionIsTakenWithoutQuestion)
-{
-    std::wstring question;
-    EXPECT_TRUE(ProbeTask::IsExtensionFreeOrOwned(L".kztaskstest", KZOrlixPlayerSetupTask::kServerClass));
-    EXPECT_TRUE(Take(L".kztaskstest", IDNO, &question));
-    EXPECT_EQ(L"", question);
-}
-
 TEST_F(RegistrationTest, AnExtensionOfThisProductIsTakenWithoutQuestion)
 {
-    BindToProgram(L".kztaskstest", L"KzTasks.OtherProgram", KZOrlixPlayerSetupTask::kServerClass);
-    std::wstring question;
-    EXPECT_TRUE(Take(L".kztaskstest", IDNO, &question));
-    EXPECT_EQ(L"", question);
-}
-
-TEST_F(RegistrationTest, AnotherProgramsExtensionIsTakenOnlyWhenTheUserSaysYes)
-{
-    BindToProgram(L".kztaskstest", L"KzTasks.OtherProgram", kOtherClass);
-    EXPECT_FALSE(ProbeTask::IsExtensionFreeOrOwned(L".kztaskstest", KZOrlixPlayerSetupTask::kServerClass));
-
-    std::wstring question;
-    EXPECT_TRUE(Take(L".kztaskstest", IDYES, &question));
-    EXPECT_EQ(kQuestion, question);
-    EXPECT_FALSE(Take(L".kztaskstest", IDNO, &question));
-    EXPECT_EQ(kQuestion, question);
+    BindToProgram(L".orlix", L"KzTasks.OtherProgram", KZOrlixPlayerSetupTask::kServerClass);
+    EXPECT_EQ(L"", RegisterAnswering(IDNO));
+    std::wstring text;
+    ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, L".orlix", nullptr, &text));
+    EXPECT_EQ(L"OrlixPlayer", text);
 }
 
 TEST_F(RegistrationTest, AnExtensionWhoseOwnerCannotBeToldIsAskedFor)
 {
     // Key without default value.
-    ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, L".kztaskstest\\ShellNew", L"NullFile", L""));
-    EXPECT_FALSE(ProbeTask::IsExtensionFreeOrOwned(L".kztaskstest", KZOrlixPlayerSetupTask::kServerClass));
+    ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, L".orlix\\ShellNew", L"NullFile", L""));
+    EXPECT_EQ(kQuestion, RegisterAnswering(IDNO));
     // Program id without CLSID.
-    ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, L".kztaskstest", nullptr, L"KzTasks.NoClass"));
+    ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, L".orlix", nullptr, L"KzTasks.NoClass"));
     ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, L"KzTasks.NoClass", nullptr, L"No class"));
-    EXPECT_FALSE(ProbeTask::IsExtensionFreeOrOwned(L".kztaskstest", KZOrlixPlayerSetupTask::kServerClass));
-    std::wstring question;
-    EXPECT_FALSE(Take(L".kztaskstest", IDNO, &question));
-    EXPECT_EQ(kQuestion, question);
+    EXPECT_EQ(kQuestion, RegisterAnswering(IDNO));
     // A program id whose CLSID text differs only in case is another class's text.
     std::wstring lower = GuidText(KZOrlixPlayerSetupTask::kServerClass);
     for (wchar_t& c : lower)
         c = towlower(c);
     ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, L"KzTasks.NoClass\\CLSID", nullptr, lower));
-    EXPECT_FALSE(ProbeTask::IsExtensionFreeOrOwned(L".kztaskstest", KZOrlixPlayerSetupTask::kServerClass));
+    EXPECT_EQ(kQuestion, RegisterAnswering(IDNO));
+    std::wstring text;
+    ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, L".orlix", nullptr, &text));
+    EXPECT_EQ(L"KzTasks.NoClass", text);
 }
 
 TEST_F(RegistrationTest, ServerClassAndDocumentTypes)
@@ -208,6 +188,7 @@ TEST_F(RegistrationTest, NoToTheQuestionLeavesBothTypesWithTheOtherProgram)
     EXPECT_EQ(0, task.RegisterServers(ServerOnly()));
     watcher.Stop();
     EXPECT_EQ(1, watcher.Answered());
+    EXPECT_EQ(kQuestion, watcher.LastText());
     std::wstring text;
     ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, L".orlix", nullptr, &text));
     EXPECT_EQ(L"KzTasks.OtherProgram", text);
@@ -224,6 +205,7 @@ TEST_F(RegistrationTest, YesToTheQuestionTakesBothTypes)
     EXPECT_EQ(0, task.RegisterServers(ServerOnly()));
     watcher.Stop();
     EXPECT_EQ(1, watcher.Answered());
+    EXPECT_EQ(kQuestion, watcher.LastText());
     std::wstring text;
     ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, L".orlix", nullptr, &text));
     EXPECT_EQ(L"OrlixPlayer", text);

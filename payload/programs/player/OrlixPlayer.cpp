@@ -8,9 +8,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "foundation/PathText.h"
 #include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
-#include "payload/programs/common/PathText.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "foundation/PathText.h"
 #include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
-#include "payload/programs/common/PathText.h"
 
 namespace {
 

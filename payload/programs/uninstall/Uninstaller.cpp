@@ -3,8 +3,9 @@
 #include <shlobj.h>
 
 #include "UninstallData.h"
+#include "foundation/PathText.h"
+#include "foundation/RegistryText.h"
 #include "foundation/ScopedHandle.h"
-#include "payload/programs/common/PathText.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ int CollapseSeparators(wchar_t* value)
 {
     int kept = 0;
     for (int i = 0; value[i]; ++i) {
-        const wchar_t c = value[i] == L'/' ? L'\\' : value[i];
+        const wchar_t c = IsSeparator(value[i]) ? L'\\' : value[i];
         if (c == L'\\' && kept > 1 && value[kept - 1] == L'\\')
             continue;
         value[kept++] = c;
@@ -149,31 +150,14 @@ void Uninstaller::AddFailure(const wchar_t* what, const wchar_t* subject, const 
 
 namespace {
 
-// Reads a REG_SZ value into value (capacity characters), terminated. The setup stores the text
-// without a terminator: it ends at the returned byte count. ERROR_INVALID_DATATYPE for a value
-// of another type.
-LONG ReadText(HKEY key, const wchar_t* name, wchar_t* value, int capacity)
-{
-    DWORD type = 0;
-    DWORD bytes = static_cast<DWORD>(capacity - 1) * sizeof(wchar_t);
-    const LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (type != REG_SZ)
-        return ERROR_INVALID_DATATYPE;
-    value[bytes / sizeof(wchar_t)] = 0;
-    return ERROR_SUCCESS;
-}
-
-// A REG_SZ value of the product's uninstall entry.
+// A text value of the product's uninstall entry.
 LONG ReadEntryText(const wchar_t* name, wchar_t* value, int capacity)
 {
-    HKEY opened = nullptr;
-    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &opened);
+    ScopedRegKey key;
+    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, key.put());
     if (status != ERROR_SUCCESS)
         return status;
-    const ScopedRegKey key(opened);
-    return ReadText(key.get(), name, value, capacity);
+    return ReadRegistryText(key.get(), name, value, capacity);
 }
 
 } // namespace
@@ -215,7 +199,7 @@ bool Uninstaller::BuildPath(const wchar_t* relative, wchar_t* path)
     if (!Append(joined, kMaxPath, L"\\") || !Append(joined, kMaxPath, relative))
         return false;
     for (wchar_t* p = joined; *p; ++p) {
-        if (*p == L'/')
+        if (IsSeparator(*p))
             *p = L'\\';
     }
     // Normalised once more by the system: the result must still lie below the location.
@@ -451,7 +435,7 @@ void Uninstaller::RemoveExtension(const wchar_t* extension)
         return;
     ScopedRegKey key(opened);
     wchar_t value[64];
-    const bool ours = ReadText(key.get(), nullptr, value, 64) == ERROR_SUCCESS && SameText(value, -1, kProgId, -1);
+    const bool ours = ReadRegistryText(key.get(), nullptr, value, 64) == ERROR_SUCCESS && SameText(value, -1, kProgId, -1);
     bool empty = false;
     if (ours) {
         // Only the binding is ours: other programs' entries below the extension stay.

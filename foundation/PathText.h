@@ -1,5 +1,6 @@
 #pragma once
-// Path text in fixed buffers, shared by the product's programs.
+// The one separator test, and path text in fixed buffers. Header-only and built on the system
+// headers alone, so that the payload's standalone programs use it too.
 #include <windows.h>
 
 namespace PathText {
