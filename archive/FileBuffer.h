@@ -13,6 +13,8 @@ public:
     HRESULT OpenNew(const WString& path, const WString& reportedPath, bool* exists);
     HRESULT WriteBuffer(const void* data, int size) override;
     HRESULT Close();
+    // Takes over a file already opened for writing (closing the one held, if any).
+    void Adopt(HANDLE file);
     bool IsOpen() const { return file_ != nullptr; }
 
     // Test seam: a WriteFile that reports success without writing cannot be provoked on a
