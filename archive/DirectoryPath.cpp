@@ -17,7 +17,7 @@ inline bool Exists(const wchar_t* path)
 // Walks up from the full path to the first existing ancestor, then creates the missing levels
 // outermost first. Done in a loop on one copy of the path, so a deep path costs neither
 // recursion depth nor a string per level.
-void CreateDirectoryPath(const WString& path)
+void CreateDirectoryPath(const WString& path, WStringArray* made)
 {
     const int length = path.Length();
     if (length == 0 || Exists(path.c_str()))
@@ -50,7 +50,8 @@ void CreateDirectoryPath(const WString& path)
     // buffer now ends at the outermost missing level; the levels below it end at the cuts
     // still set to 0. Create each, then put its separator back to reach the next.
     for (;;) {
-        CreateDirectoryW(buffer, nullptr);
+        if (CreateDirectoryW(buffer, nullptr) && made != nullptr)
+            made->Append(WString(buffer));
         if (end >= length)
             break;
         buffer[end] = text[end];

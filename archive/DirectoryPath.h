@@ -1,6 +1,7 @@
 #pragma once
-#include "foundation/WString.h"
+#include "foundation/WStringArray.h"
 
 // Makes sure a folder path exists, creating missing parents first, outermost down.
 // Reports nothing: a folder that cannot be made fails the next write into it.
-void CreateDirectoryPath(const WString& path);
+// With `made`, every level it created is appended to it, outermost first.
+void CreateDirectoryPath(const WString& path, WStringArray* made = nullptr);

@@ -77,6 +77,10 @@ void KZOrlixSetupWindow::BuildLicensePage()
     if (licensePage_ == nullptr)
         return;
     licensePage_->SetBackground(PageColour());
+    // Without the rich edit library the license view stays empty; that does not stop the
+    // setup. Loaded inside the common-controls context, so its class is created like our
+    // controls.
+    KZ_UIWindow::LoadWindowLibrary(L"Riched32.dll");
     licenseView_ = new (std::nothrow) UIRichText(licensePage_, L"RTF");
     agree_ = new (std::nothrow) KZ_UIRadioButton(licensePage_, L"Agree");
     noAgree_ = new (std::nothrow) KZ_UIRadioButton(licensePage_, L"NoAgree");

@@ -31,11 +31,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     ProductDefinition::SetInstance(instance);
     // Every text the user reads comes from the catalogs of the archive the setup carries.
     MessageCatalog::SetSource(&ArchiveCatalogs());
-    // Without the rich edit library the license view stays empty; that does not stop the
-    // setup. COM is initialised by the setup window once its first page is painted: nothing
-    // before needs it, and its start-up would hold the page back.
-    // Loaded inside the common-controls context, so its class is created like our controls.
-    KZ_UIWindow::LoadWindowLibrary(L"Riched32.dll");
+    // COM and the rich edit library are loaded by the setup window once its first page is
+    // painted: nothing before needs them, and their start-up would hold the page back.
     KZ_EventListener::SetMainThread();
     // Ended by the wizard once its first page is built.
     MessageCatalog::BeginStartupCache();

@@ -17,7 +17,7 @@ const int kButtonHeight = 22;
 
 KZ_UIWizard::KZ_UIWizard(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
     : KZ_UIPopup(parent, name, styleFlags), currentPage_(nullptr), nextButton_(nullptr),
-      backButton_(nullptr), cancelButton_(nullptr)
+      backButton_(nullptr), cancelButton_(nullptr), pagesToCome_(false)
 {
     // Created first, so they lead the child list and the tab order; every later child is a page.
     nextButton_ = new (std::nothrow) KZ_UIButton(this, L"WizardNext", 1);
@@ -79,6 +79,11 @@ KZ_UIWizard::ButtonPlacement KZ_UIWizard::ComputePlacement(int clientWidth, int 
 
 void KZ_UIWizard::OnSizeEvent(const char*, KZ_EventListener*, void*)
 {
+    PlaceChildren();
+}
+
+void KZ_UIWizard::PlaceChildren()
+{
     int width, height;
     GetClientSize(&width, &height);
     ButtonPlacement placement = ComputePlacement(width, height);
@@ -134,6 +139,24 @@ void KZ_UIWizard::ShowPage(KZ_UIWindow* page)
     if (page == currentPage_ || !IsPage(page))
         return;
     currentPage_ = page;
+    ApplyCurrentPage();
+    Publish("PageChanged");
+}
+
+void KZ_UIWizard::SetPagesToCome(bool toCome)
+{
+    pagesToCome_ = toCome;
+    if (toCome)
+        return;
+    // Hidden while they are still empty, then placed: the page on screen is not touched.
+    if (currentPage_ != nullptr)
+        ApplyCurrentPage();
+    PlaceChildren();
+}
+
+void KZ_UIWizard::ApplyCurrentPage()
+{
+    KZ_UIWindow* page = currentPage_;
     bool first = false;
     bool followed = false;
     bool seen = false;
@@ -147,7 +170,7 @@ void KZ_UIWizard::ShowPage(KZ_UIWindow* page)
         }
         seen = true;
     }
-    bool last = !followed;
+    const bool last = !followed && !pagesToCome_;
     if (backButton_ != nullptr)
         backButton_->Enable(!first && !last);
     if (cancelButton_ != nullptr)
@@ -155,7 +178,6 @@ void KZ_UIWizard::ShowPage(KZ_UIWindow* page)
     if (nextButton_ != nullptr)
         nextButton_->SetText(
             MessageCatalog::Lookup(kWizardCatalog, last ? L"Finish.Title" : L"Next.Title"));
-    Publish("PageChanged");
 }
 
 namespace {

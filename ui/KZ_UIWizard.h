@@ -23,6 +23,10 @@ public:
     // state is the caller's business.
     void ShowPage(KZ_UIWindow* page);
     KZ_UIWindow* GetCurrentPage() const { return currentPage_; }
+    // While pages are still to be added after the current one, it is not taken as the last
+    // page. Ending that (false) places the pages added meanwhile, hides all but the current
+    // one and sets the buttons for it again, without a "PageChanged".
+    void SetPagesToCome(bool toCome);
 
     // Every child that is not one of the three buttons.
     bool IsPage(const KZ_UIWindow* window) const;
@@ -57,6 +61,10 @@ protected:
 
 private:
     void OnSizeEvent(const char* eventName, KZ_EventListener* publisher, void* userData);
+    // Buttons along the bottom, every page over the rest of the client area.
+    void PlaceChildren();
+    // The current page shown and the others hidden; Back, Cancel and Next's caption for it.
+    void ApplyCurrentPage();
     void OnNextPushed(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnBackPushed(const char* eventName, KZ_EventListener* publisher, void* userData);
     void OnCancelPushed(const char* eventName, KZ_EventListener* publisher, void* userData);
@@ -65,4 +73,5 @@ private:
     KZ_UIButton* nextButton_;
     KZ_UIButton* backButton_;
     KZ_UIButton* cancelButton_;
+    bool pagesToCome_;
 };

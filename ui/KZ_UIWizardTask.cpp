@@ -163,19 +163,17 @@ void KZ_UIWizardTask::OnCreate(const char*, KZ_EventListener*, void*)
     // Delivered once; a second "Create" would build a second set of pages.
     if (welcomePage_ != nullptr || installPage_ != nullptr || endPage_ != nullptr)
         return;
+    // Only the Welcome page before the window is shown; the others follow once it is painted.
     BuildWelcomePage();
-    AddPages();
-    BuildInstallPage();
-    BuildEndPage();
+    SetPagesToCome(true);
     ShowPage(welcomePage_);
     // 500 x 400 at 96 DPI, as large on the screen at any other.
     CenterOnDesktop(UILook::Scale(500), UILook::Scale(400));
-    // The start-up's catalog texts are no longer kept (begun by the program's entry point).
-    MessageCatalog::EndStartupCache();
     Subscribe("Finish", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("OnClose", this, &KZ_UIWizardTask::OnQuitRequest);
     Subscribe("PageChanged", this, &KZ_UIWizardTask::OnPageChangedEvent);
-    // Posted, so it comes after the window is shown and before any input.
+    // Posted, so it comes after the window is shown and before any input: the user never
+    // meets the wizard without its other pages.
     Subscribe("FirstPageShown", this, &KZ_UIWizardTask::OnFirstPageShownEvent);
     Post("FirstPageShown");
 }
@@ -185,6 +183,14 @@ void KZ_UIWizardTask::OnFirstPageShownEvent(const char*, KZ_EventListener*, void
     // Painted now: the loop would paint only once its queue is empty.
     if (GetWindow() != nullptr)
         RedrawWindow(GetWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (installPage_ == nullptr) {
+        AddPages();
+        BuildInstallPage();
+        BuildEndPage();
+        SetPagesToCome(false);
+        // The start-up's catalog texts are no longer kept (begun by the program's entry point).
+        MessageCatalog::EndStartupCache();
+    }
     OnFirstPageShown();
 }
 

@@ -10,9 +10,11 @@ class UILabel;
 // status text and a progress bar, and an End page. Showing the Install page runs the
 // subclass's background task and follows its "Progress" and "End".
 //
-// The pages are built when the main loop delivers the "Create" event that the constructor
-// posts, so every subclass constructor (catalogs, bitmap names) has run by then; nothing may
-// touch the pages before. The wizard must outlive that event: it is its publisher.
+// The Welcome page is built when the main loop delivers the "Create" event that the
+// constructor posts, so every subclass constructor (catalogs, bitmap names) has run by then;
+// the other pages when it delivers "FirstPageShown", which "Create" posts: right after the
+// Welcome page is painted, and before any input is handled. Nothing may touch a page before
+// it is built. The wizard must outlive both events: it is their publisher.
 class KZ_UIWizardTask : public KZ_UIWizard {
 public:
     KZ_UIWizardTask(KZ_UIWindow* parent, const WString& name);
@@ -32,11 +34,11 @@ public:
     virtual AsyncTask* CreateTask() = 0;
     // Called on every page change, before the Install page starts the task.
     virtual void OnPageChanged(KZ_UIWindow* page);
-    // Called once the Welcome page has been painted, for the work the first page does not
-    // need (it would hold back its painting).
+    // Called once the Welcome page has been painted and the other pages are built, for the
+    // work the first page does not need (it would hold back its painting).
     virtual void OnFirstPageShown();
 
-    // Null until "Create" was delivered.
+    // Null until "Create" (Welcome) or "FirstPageShown" (the others) was delivered.
     KZ_UIPanel* GetWelcomePage() const { return welcomePage_; }
     KZ_UIPanel* GetInstallPage() const { return installPage_; }
     KZ_UIPanel* GetEndPage() const { return endPage_; }

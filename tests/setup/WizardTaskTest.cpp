@@ -188,6 +188,15 @@ TEST_F(WizardTask, PagesWaitForTheCreateEvent)
     EXPECT_EQ(ChildNames(wizard_).size(), 3u);
     EXPECT_EQ(wizard_->addPagesCalls, 0);
 
+    // "Create" builds the Welcome page alone, yet it is not the last page: the window is
+    // first painted with Next and Cancel as they stay once the other pages follow.
+    wizard_->Publish("Create");
+    EXPECT_NE(wizard_->GetWelcomePage(), nullptr);
+    EXPECT_EQ(wizard_->GetInstallPage(), nullptr);
+    EXPECT_EQ(wizard_->addPagesCalls, 0);
+    EXPECT_TRUE(wizard_->GetCancelButton()->IsEnabled());
+    EXPECT_EQ(wizard_->GetNextButton()->GetText(), L"&Next >");
+
     Build();
     std::vector<std::wstring> expected = {L"WizardNext", L"WizardPrevious", L"WizardCancel",
                                           L"Welcome", L"Middle", L"Install", L"End"};
@@ -198,6 +207,12 @@ TEST_F(WizardTask, PagesWaitForTheCreateEvent)
     EXPECT_EQ(wizard_->GetCurrentPage(), wizard_->GetWelcomePage());
     EXPECT_TRUE(IsVisible(wizard_->GetWelcomePage()));
     EXPECT_FALSE(IsVisible(wizard_->middle));
+    // The pages added after the first paint are placed like the first one.
+    RECT welcomeArea, middleArea;
+    GetWindowRect(wizard_->GetWelcomePage()->GetWindow(), &welcomeArea);
+    GetWindowRect(wizard_->middle->GetWindow(), &middleArea);
+    EXPECT_TRUE(EqualRect(&welcomeArea, &middleArea));
+    EXPECT_GT(middleArea.bottom - middleArea.top, 0);
     EXPECT_FALSE(wizard_->GetBackButton()->IsEnabled());
     EXPECT_TRUE(wizard_->GetCancelButton()->IsEnabled());
     EXPECT_EQ(wizard_->GetNextButton()->GetText(), L"&Next >");
