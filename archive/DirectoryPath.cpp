@@ -17,7 +17,7 @@ inline bool Exists(const wchar_t* path)
 // Walks up from the full path to the first existing ancestor, then creates the missing levels
 // outermost first. Done in a loop on one copy of the path, so a deep path costs neither
 // recursion depth nor a string per level.
-void CreateDirectoryPath(const WString& path, WStringArray* made)
+void CreateDirectoryPath(const WString& path)
 {
     const int length = path.Length();
     if (length == 0 || Exists(path.c_str()))
@@ -50,8 +50,7 @@ void CreateDirectoryPath(const WString& path, WStringArray* made)
     // buffer now ends at the outermost missing level; the levels below it end at the cuts
     // still set to 0. Create each, then put its separator back to reach the next.
     for (;;) {
-        if (CreateDirectoryW(buffer, nullptr) && made != nullptr)
-            made->Append(WString(buffer));
+        CreateDirectoryW(buffer, nullptr);
         if (end >= length)
             break;
         buffer[end] = text[end];

@@ -8,7 +8,6 @@
 #include "archive/DirectoryPath.h"
 #include "archive/FileBuffer.h"
 #include "archive/FileList.h"
-#include "archive/FilesAhead.h"
 #include "archive/InflatePipeline.h"
 #include "archive/ResourceBuffer.h"
 #include "archive/SafeName.h"
@@ -157,15 +156,12 @@ HRESULT FailPiece(InflatePipeline::Status status, const WString& name)
 // inflated for it, with every failure recorded here as the serial extraction records it.
 class PipelineWriter {
 public:
-    PipelineWriter(InflatePipeline& pipeline, FilesAhead& ahead, const InflatePipeline::Entry* entries,
-                   const WStringArray& names, const WString& installFolder, FileBuffer& file, ExtractState* state)
-        : pipeline_(pipeline), ahead_(ahead), entries_(entries), names_(names), installFolder_(installFolder),
-          file_(file), state_(state), held_(nullptr), reached_(-1)
+    PipelineWriter(InflatePipeline& pipeline, const InflatePipeline::Entry* entries, const WStringArray& names,
+                   const WString& installFolder, FileBuffer& file, ExtractState* state)
+        : pipeline_(pipeline), entries_(entries), names_(names), installFolder_(installFolder), file_(file),
+          state_(state), held_(nullptr)
     {
     }
-
-    // The last entry whose folder was made in its turn.
-    int Reached() const { return reached_; }
 
     HRESULT Write(int index)
     {
@@ -184,9 +180,8 @@ public:
             return FailPiece(InflatePipeline::kInvalidData, name);
         const WString target = installFolder_ + L"\\" + name;
         const WString folder = MakeFolder(target, state_);
-        reached_ = index;
-        return piece->kind == InflatePipeline::kBlock ? WriteSmall(*piece, index, target, name)
-                                                      : WriteStreamed(piece, index, folder, target, name);
+        return piece->kind == InflatePipeline::kBlock ? WriteSmall(*piece, entry, target, name)
+                                                      : WriteStreamed(piece, entry, folder, target, name);
     }
 
     // After the last entry: the checks still to come, up to the helper's end.
@@ -230,13 +225,10 @@ private:
         }
     }
 
-    HRESULT WriteSmall(const InflatePipeline::Piece& piece, int index, const WString& target, const WString& name)
+    HRESULT WriteSmall(const InflatePipeline::Piece& piece, const InflatePipeline::Entry& entry,
+                       const WString& target, const WString& name)
     {
-        const InflatePipeline::Entry& entry = entries_[index];
-        HANDLE created = ahead_.Take(index);
-        if (created != nullptr)
-            file_.Adopt(created);
-        else if (file_.OpenWrite(target) != S_OK) {
+        if (file_.OpenWrite(target) != S_OK) {
             PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
             return E_FAIL;
         }
@@ -251,16 +243,11 @@ private:
     }
 
     // A large block's entry goes to a temporary file until the block's check has passed.
-    HRESULT WriteStreamed(const InflatePipeline::Piece* piece, int index, const WString& folder, const WString& target,
-                          const WString& name)
+    HRESULT WriteStreamed(const InflatePipeline::Piece* piece, const InflatePipeline::Entry& entry,
+                          const WString& folder, const WString& target, const WString& name)
     {
-        const InflatePipeline::Entry& entry = entries_[index];
-        // A file created ahead is a new target, written in place.
-        WString temporary = target;
-        HANDLE created = ahead_.Take(index);
-        if (created != nullptr)
-            file_.Adopt(created);
-        else if (state_->pending.OpenWrite(file_, folder, target, &temporary) != S_OK) {
+        WString temporary;
+        if (state_->pending.OpenWrite(file_, folder, target, &temporary) != S_OK) {
             PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
             return E_FAIL;
         }
@@ -294,14 +281,12 @@ private:
     }
 
     InflatePipeline& pipeline_;
-    FilesAhead& ahead_;
     const InflatePipeline::Entry* entries_;
     const WStringArray& names_;
     const WString& installFolder_;
     FileBuffer& file_;
     ExtractState* state_;
     const InflatePipeline::Piece* held_;    // taken and not yet released
-    int reached_;
 };
 
 // The serial extraction of one entry, for when no helper thread can be had.
@@ -386,26 +371,17 @@ HRESULT ExtractFiles(Archive& archive, const ResourceBuffer& resource, const WSt
     const std::unique_ptr<InflatePipeline::Entry[]> plan(
         new (std::nothrow) InflatePipeline::Entry[static_cast<size_t>(names.Count()) + 1]);
     InflatePipeline pipeline;
-    // The targets in list order, created ahead by whichever thread would otherwise wait.
-    WStringArray targets;
-    FilesAhead ahead;
     int planned = 0;
     bool started = false;
     if (plan && ArchiveFormat::DecodeTrailer(resource.Data(), resource.Remaining(), &trailer)) {
         planned = PlanEntries(archive, names, plan.get());
-        for (int i = 0; i < planned; ++i)
-            targets.Append(installFolder + L"\\" + names.At(i));
-        ahead.Start(&targets);
-        pipeline.SetIdleStep(FilesAhead::CreateNextOf, &ahead);
         started = pipeline.Start(resource.Data(), trailer.streamOffset - 8, plan.get(), planned);
     }
     HRESULT result = S_OK;
-    int reached = names.Count() - 1;
     if (started) {
-        PipelineWriter writer(pipeline, ahead, plan.get(), names, installFolder, file, state);
+        PipelineWriter writer(pipeline, plan.get(), names, installFolder, file, state);
         for (int i = 0; i < planned && result == S_OK; ++i)
             result = writer.Write(i);
-        reached = writer.Reached();
         if (result == S_OK && planned < names.Count()) {
             Archive::Entry entry;
             archive.Find(names.At(planned), &entry);
@@ -422,10 +398,8 @@ HRESULT ExtractFiles(Archive& archive, const ResourceBuffer& resource, const WSt
         if (result == S_OK)
             result = FinishOpenStream(archive, state);
     }
-    // Joined before anything else happens, on every path; then what was made ahead of a
-    // failure goes.
+    // Joined before anything else happens, on every path.
     pipeline.Stop();
-    ahead.Abandon(result == S_OK ? names.Count() : reached + 1);
     file.Close();
     if (result != S_OK)
         state->pending.Discard();

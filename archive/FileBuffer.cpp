@@ -32,12 +32,6 @@ HRESULT FileBuffer::OpenNew(const WString& path, const WString& reportedPath, bo
     return S_OK;
 }
 
-void FileBuffer::Adopt(HANDLE file)
-{
-    Close();
-    file_.reset(file);
-}
-
 HRESULT FileBuffer::WriteBuffer(const void* data, int size)
 {
     if (!file_) {

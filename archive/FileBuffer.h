@@ -14,8 +14,6 @@ public:
     HRESULT WriteBuffer(const void* data, int size) override;
     HRESULT Close();
     bool IsOpen() const { return static_cast<bool>(file_); }
-    // Takes over a file already opened for writing (closing the one held, if any).
-    void Adopt(HANDLE file);
 
 private:
     ScopedFile file_;

@@ -8,8 +8,8 @@
 #include "archive/StreamInflate.h"
 
 InflatePipeline::InflatePipeline()
-    : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), idleStep_(nullptr), idleContext_(nullptr),
-      stop_(false), finished_(false), current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0), produced_(0),
+    : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), stop_(false), finished_(false),
+      current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0), produced_(0),
       ended_(false)
 {
     InitializeCriticalSection(&lock_);
@@ -52,29 +52,10 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     return true;
 }
 
-void InflatePipeline::SetIdleStep(IdleStep step, void* context)
-{
-    idleStep_ = step;
-    idleContext_ = context;
-}
-
-bool InflatePipeline::RunIdleStep()
-{
-    if (idleStep_ == nullptr)
-        return false;
-    LeaveCriticalSection(&lock_);
-    const bool worked = idleStep_(idleContext_);
-    EnterCriticalSection(&lock_);
-    return worked;
-}
-
 const InflatePipeline::Piece& InflatePipeline::Take()
 {
     EnterCriticalSection(&lock_);
     bool waited = false;
-    // The idle step releases the lock even when it finds nothing to do: what changed meanwhile
-    // is looked at again before sleeping, and the step is tried again only after a wake-up.
-    bool idle = true;
     for (;;) {
         // Once it has had to wait, the worker waits for two pieces (or the helper's end):
         // every wait costs a wake-up of each thread, and on a busy machine each wake-up waits
@@ -86,10 +67,6 @@ const InflatePipeline::Piece& InflatePipeline::Take()
         // or one further on while the helper fills the next.
         if (InflateOnePending())
             continue;
-        if (idle && !(filled_ > 0 && states_[head_] == kReady)) {
-            idle = RunIdleStep();
-            continue;
-        }
         if (filled_ == 0 && finished_) {
             // The helper ended without a piece for this: never the case when it ran its course,
             // but the worker must not wait for ever. Served as a failure of the archive.
@@ -103,7 +80,6 @@ const InflatePipeline::Piece& InflatePipeline::Take()
         }
         SleepConditionVariableCS(&changed_, &lock_, INFINITE);
         waited = true;
-        idle = true;
     }
     const Piece& piece = slots_[head_];
     LeaveCriticalSection(&lock_);
@@ -168,9 +144,6 @@ DWORD WINAPI InflatePipeline::HelperProc(void* self)
     // some of them meanwhile.
     while (!pipeline->stop_ && pipeline->InflateOnePending()) {
     }
-    // Then it goes on with the idle work while the worker writes the last pieces.
-    while (!pipeline->stop_ && pipeline->RunIdleStep()) {
-    }
     pipeline->finished_ = true;
     WakeAllConditionVariable(&pipeline->changed_);
     LeaveCriticalSection(&pipeline->lock_);
@@ -184,7 +157,6 @@ InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
     // of the buffers are free: every wait costs a wake-up of each thread, and on a busy machine
     // each wake-up waits for a core.
     bool full = false;
-    bool idle = true;   // as in Take
     Piece* piece = nullptr;
     while (!stop_) {
         if (filled_ == kSlots)
@@ -197,14 +169,8 @@ InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
             piece->data = buffers_.get() + static_cast<size_t>(current_) * kPieceSize;
             break;
         }
-        if (InflateOnePending())
-            continue;
-        if (idle) {
-            idle = RunIdleStep();
-            continue;
-        }
-        SleepConditionVariableCS(&changed_, &lock_, INFINITE);
-        idle = true;
+        if (!InflateOnePending())
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
     }
     LeaveCriticalSection(&lock_);
     if (piece != nullptr) {

@@ -53,11 +53,6 @@ public:
     // the buffers or the thread cannot be had; nothing is recorded then (the caller extracts
     // without a helper).
     bool Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count);
-    // Work for a thread that would otherwise wait (creating files ahead): called without the
-    // lock, by the helper when its buffers are full or its pieces done, by the worker while
-    // its next piece is not ready. Returns false when it had nothing to do. Set before Start.
-    typedef bool (*IdleStep)(void* context);
-    void SetIdleStep(IdleStep step, void* context);
     // Next piece in order; waits for it. The piece stays the caller's until Release.
     const Piece& Take();
     void Release();
@@ -80,9 +75,6 @@ private:
     // With the lock held: claims a pending slot, inflates it without the lock, marks it ready.
     // False when no slot is pending.
     bool InflateOnePending();
-    // With the lock held: runs the idle step once without it (the lock is released either
-    // way); false when it did nothing.
-    bool RunIdleStep();
     static void InflateBlock(Piece& piece);
     bool FinishStream(int namedEntry);
     bool EmitWindows(int entry, long long to, bool wanted);
@@ -93,8 +85,6 @@ private:
     const Entry* entries_;
     int count_;
     ScopedKernelHandle thread_;
-    IdleStep idleStep_;
-    void* idleContext_;
     CRITICAL_SECTION lock_;
     CONDITION_VARIABLE changed_;
     bool stop_;

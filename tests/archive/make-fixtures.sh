@@ -76,10 +76,6 @@ done > "$out/lists/stream.lst"
 # The large block's first entry alone, then a file of the next block: the block's check is
 # still run, when the extraction leaves it.
 printf 'stream\\lead.txt\r\nstream\\after.txt\r\n' > "$out/lists/stream-head.lst"
-# The large block's last entry, then files in folders not made yet: they are made ahead while
-# the block is inflated, and must go when its check fails.
-printf 'stream\\movie.dat\r\ndata\\small\\file 1.bin\r\ndocs\\read me.txt\r\ncode\\bin\\viewer.exe\r\ncode\\empty.dat\r\n' \
-  > "$out/lists/ahead.lst"
 
 # --- lists the extraction tests carry besides FILES and RESOURCES ---------------------------
 printf 'code\\empty.dat\r\n%s\r\n' '..\evil.txt' > "$out/lists/unsafe-dotdot.lst"
