@@ -11,22 +11,14 @@
 #include "ui/UIBitmap.h"
 #include "ui/UIGridLayout.h"
 #include "ui/UILabel.h"
+#include "ui/UILayoutCell.h"
+#include "ui/UILook.h"
 #include "ui/UIRichText.h"
 
 #include <objbase.h>
 #include <shlobj.h>
 #include <cstring>
 #include <new>
-
-namespace {
-
-// System colour index 4 + 1: the inner pages and their panels.
-HBRUSH PageColour()
-{
-    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-}
-
-} // namespace
 
 KZOrlixSetupWindow::KZOrlixSetupWindow(const WString& name, const WString& licenseEntry)
     : KZ_UIWizardTask(nullptr, name), licensePage_(nullptr), targetPage_(nullptr),
@@ -76,7 +68,7 @@ void KZOrlixSetupWindow::BuildLicensePage()
     licensePage_ = new (std::nothrow) KZ_UIPanel(this, L"License", 0);
     if (licensePage_ == nullptr)
         return;
-    licensePage_->SetBackground(PageColour());
+    licensePage_->SetBackground(UILook::GetPageBrush());
     // Without the rich edit library the license view stays empty; that does not stop the
     // setup. Loaded inside the common-controls context, so its class is created like our
     // controls.
@@ -99,9 +91,9 @@ void KZOrlixSetupWindow::BuildLicensePage()
     UIGridLayout* grid = new (std::nothrow) UIGridLayout(4, 4, 4, 4);
     if (grid == nullptr)
         return;
-    UIGridLayout::SetCell(licenseView_, 0, 0, 1, 1, 15);
-    UIGridLayout::SetCell(agree_, 0, 1, 1, 1, 3);
-    UIGridLayout::SetCell(noAgree_, 0, 2, 1, 1, 3);
+    UIGridLayout::SetCell(licenseView_, 0, 0, 1, 1, UILayoutCell::Fill);
+    UIGridLayout::SetCell(agree_, 0, 1, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(noAgree_, 0, 2, 1, 1, UILayoutCell::FillWidth);
     grid->SetColumnWeight(0, 1);
     grid->SetRowWeight(0, 1);
     licensePage_->SetLayout(grid);
@@ -134,16 +126,16 @@ KZ_UIPanel* KZOrlixSetupWindow::BuildBannerPage(const wchar_t* name, const wchar
     KZ_UIPanel* page = new (std::nothrow) KZ_UIPanel(this, name, 0);
     if (page == nullptr)
         return nullptr;
-    page->SetBackground(PageColour());
+    page->SetBackground(UILook::GetPageBrush());
     UIBitmap* banner = new (std::nothrow) UIBitmap(page, GetHeaderBitmapName());
     *panel = new (std::nothrow) KZ_UIPanel(page, panelName, 0);
     if (*panel != nullptr)
-        (*panel)->SetBackground(PageColour());
+        (*panel)->SetBackground(UILook::GetPageBrush());
 
     UIGridLayout* grid = new (std::nothrow) UIGridLayout(0, 0, 0, 0);
     if (grid != nullptr) {
-        UIGridLayout::SetCell(banner, 0, 0, 1, 1, 15);
-        UIGridLayout::SetCell(*panel, 0, 1, 1, 1, 15);
+        UIGridLayout::SetCell(banner, 0, 0, 1, 1, UILayoutCell::Fill);
+        UIGridLayout::SetCell(*panel, 0, 1, 1, 1, UILayoutCell::Fill);
         grid->SetColumnWeight(1, 1);
         grid->SetRowWeight(1, 1);
         page->SetLayout(grid);
@@ -158,7 +150,7 @@ void KZOrlixSetupWindow::BuildTargetPage()
     if (panel == nullptr)
         return;
     UILabel* pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
-    UILabel* title = new (std::nothrow) UILabel(panel, L"Title", 1);
+    UILabel* title = new (std::nothrow) UILabel(panel, L"Title", UILabel::TitleFont);
     UILabel* label = new (std::nothrow) UILabel(panel, L"Label", 0);
     pathLabel_ = new (std::nothrow) UILabel(panel, L"Path", 0);
     KZ_UIButton* browse = new (std::nothrow) KZ_UIButton(panel, L"Browse", 1);
@@ -175,11 +167,11 @@ void KZOrlixSetupWindow::BuildTargetPage()
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
     if (inner == nullptr)
         return;
-    UIGridLayout::SetCell(title, 0, 0, 1, 1, 3);
-    UIGridLayout::SetCell(label, 0, 1, 1, 1, 3);
-    UIGridLayout::SetCell(browse, 0, 2, 1, 1, 1);
-    UIGridLayout::SetCell(pathLabel_, 0, 3, 1, 1, 3);
-    UIGridLayout::SetCell(pad, 0, 4, 1, 1, 1);
+    UIGridLayout::SetCell(title, 0, 0, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(label, 0, 1, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(browse, 0, 2, 1, 1, UILayoutCell::AlignLeft);
+    UIGridLayout::SetCell(pathLabel_, 0, 3, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(pad, 0, 4, 1, 1, UILayoutCell::AlignLeft);
     inner->SetColumnWeight(1, 1);
     inner->SetRowWeight(0, 1);
     inner->SetRowWeight(1, 1);
@@ -195,16 +187,16 @@ void KZOrlixSetupWindow::BuildSummaryPage()
     summaryPage_ = BuildBannerPage(L"Summary", L"SummaryPanel", &panel);
     if (panel == nullptr)
         return;
-    UILabel* title = new (std::nothrow) UILabel(panel, L"Title", 1);
+    UILabel* title = new (std::nothrow) UILabel(panel, L"Title", UILabel::TitleFont);
     UILabel* label = new (std::nothrow) UILabel(panel, L"Label", 0);
     UILabel* pad = new (std::nothrow) UILabel(panel, L"Pad", 0);
 
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
     if (inner == nullptr)
         return;
-    UIGridLayout::SetCell(title, 0, 0, 1, 1, 3);
-    UIGridLayout::SetCell(label, 0, 1, 1, 1, 3);
-    UIGridLayout::SetCell(pad, 0, 2, 1, 1, 1);
+    UIGridLayout::SetCell(title, 0, 0, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(label, 0, 1, 1, 1, UILayoutCell::FillWidth);
+    UIGridLayout::SetCell(pad, 0, 2, 1, 1, UILayoutCell::AlignLeft);
     inner->SetColumnWeight(1, 1);
     inner->SetRowWeight(1, 1);
     inner->SetRowWeight(2, 1);
