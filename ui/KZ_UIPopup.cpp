@@ -28,7 +28,7 @@ DWORD KZ_UIPopup::ExtendedStyleFor(unsigned int styleFlags)
 KZ_UIPopup::KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int styleFlags)
     : KZ_UIWindow(parent, name, styleFlags, nullptr, WindowStyleFor(styleFlags),
                   ExtendedStyleFor(styleFlags)),
-      savedFocus_(nullptr)
+      look_(nullptr), savedFocus_(nullptr)
 {
     InstallKeyHandling();
     SetTitle(GetMessage(L"Title"));
@@ -41,6 +41,18 @@ KZ_UIPopup::~KZ_UIPopup()
 bool KZ_UIPopup::IsKindOf(const char* className) const
 {
     return std::strcmp(className, "KZ_UIPopup") == 0 || KZ_UIWindow::IsKindOf(className);
+}
+
+UILook* KZ_UIPopup::GetLook()
+{
+    if (look_ != nullptr)
+        return look_;
+    return KZ_UIWindow::GetLook();
+}
+
+void KZ_UIPopup::SetLook(UILook* look)
+{
+    look_ = look;
 }
 
 void KZ_UIPopup::OnClose()

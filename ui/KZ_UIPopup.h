@@ -1,9 +1,9 @@
 #pragma once
 #include "ui/KZ_UIWindow.h"
 
-// The toolkit's top-level window: caption, frame, close requests published as "OnClose" (the
-// window is not destroyed by them), and the target of the Escape key. Also owns the keyboard
-// pre-translation of the main loop.
+// The toolkit's top-level window: caption, frame, an optional look for everything inside it,
+// close requests published as "OnClose" (the window is not destroyed by them), and the target
+// of the Escape key. Also owns the keyboard pre-translation of the main loop.
 class KZ_UIPopup : public KZ_UIWindow {
 public:
     // Style flags.
@@ -13,6 +13,10 @@ public:
     ~KZ_UIPopup() override;
 
     bool IsKindOf(const char* className) const override;
+    // Its own look when one is set, else the inherited answer.
+    UILook* GetLook() override;
+    // The look of the popup and of every window inside it without a look of its own.
+    void SetLook(UILook* look) override;
     void OnClose() override;
 
     void SetTitle(const WString& text);
@@ -44,5 +48,6 @@ private:
     static void TabForward(KZ_UIWindow* start);
     static void TabBackward(KZ_UIWindow* start);
 
+    UILook* look_;
     HWND savedFocus_;
 };

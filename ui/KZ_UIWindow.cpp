@@ -243,6 +243,10 @@ UILook* KZ_UIWindow::GetLook()
     return UILook::GetDefault();
 }
 
+void KZ_UIWindow::SetLook(UILook*)
+{
+}
+
 int KZ_UIWindow::CanFocus()
 {
     return 0;

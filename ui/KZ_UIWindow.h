@@ -31,6 +31,8 @@ public:
     virtual void GetPreferredSize(int* width, int* height);
     // The parent's look; the top-level window's is the default look.
     virtual UILook* GetLook();
+    // Plain windows keep no look of their own: a popup stores one for everything inside it.
+    virtual void SetLook(UILook* look);
     virtual int CanFocus();
     virtual void Focus();
     virtual void Paint(HDC dc, const RECT& area);

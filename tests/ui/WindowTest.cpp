@@ -509,23 +509,17 @@ TEST(WindowBackground, HostedButtonsAreGivenTheContainersBackground)
     ReleaseTopLevel(root);
 }
 
-// A top-level window with a look of its own, as a program with another look would make one.
-class LookedPopup : public KZ_UIPopup {
-public:
-    LookedPopup() : KZ_UIPopup(nullptr, L"Root", 0), look(nullptr) {}
-    UILook* GetLook() override { return look != nullptr ? look : KZ_UIPopup::GetLook(); }
-    UILook* look;
-};
-
-TEST(WindowLook, ChildrenUseTheTopLevelsLookOrTheDefault)
+TEST(WindowLook, ChildrenUseThePopupsLookOrTheDefault)
 {
-    LookedPopup* root = new LookedPopup();
+    KZ_UIPopup* root = new KZ_UIPopup(nullptr, L"Root", 0);
     KZ_UIPanel* panel = new KZ_UIPanel(root, L"Panel", 0);
     EXPECT_EQ(UILook::GetDefault(), panel->GetLook());
     UILook own;
-    root->look = &own;
+    root->SetLook(&own);
     EXPECT_EQ(&own, panel->GetLook());
-    root->look = nullptr;
+    panel->SetLook(nullptr);    // plain windows keep no look of their own
+    EXPECT_EQ(&own, panel->GetLook());
+    root->SetLook(nullptr);
     EXPECT_EQ(UILook::GetDefault(), panel->GetLook());
     ReleaseTopLevel(root);
 }
