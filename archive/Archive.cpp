@@ -239,22 +239,15 @@ HRESULT Archive::LocateLarge(const Entry& entry, bool* large, BlockStreamer::Blo
 HRESULT Archive::WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed)
 {
     *outFailed = false;
-    if (!open_)
-        return Fail(L"Archive.NotOpen");
-    if (entry.block != currentBlock_) {
-        bool large = false;
-        BlockStreamer::Block block;
-        if (LocateLarge(entry, &large, &block) != S_OK)
-            return E_FAIL;
-        // RecordFitsBlock held: both ends lie inside the block's content, so they fit an int.
-        if (large)
-            return streamer_.Write(block, entry.offset + ArchiveFormat::kStoredPrefixSize,
-                                   entry.offset + entry.storedLength, out, outFailed);
-    }
-    // A small block, or one cached already: written from the block cache as Get serves it.
-    const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
-    if (LoadBlock(record) != S_OK)
+    Preparation preparation;
+    BlockStreamer::Block block;
+    if (Prepare(entry, &preparation, &block) != S_OK)
         return E_FAIL;
+    // RecordFitsBlock held: both ends lie inside the block's content, so they fit an int.
+    if (preparation.streamed)
+        return streamer_.Write(block, entry.offset + ArchiveFormat::kStoredPrefixSize,
+                               entry.offset + entry.storedLength, out, outFailed);
+    // A small block, or one cached already: written from the block cache as Get serves it.
     if (out->WriteBuffer(blockCache_.get() + entry.offset + ArchiveFormat::kStoredPrefixSize,
                          entry.storedLength - ArchiveFormat::kStoredPrefixSize) != S_OK) {
         *outFailed = true;
@@ -265,18 +258,23 @@ HRESULT Archive::WriteEntry(const Entry& entry, ByteStream* out, bool* outFailed
 
 HRESULT Archive::PrepareEntry(const Entry& entry, Preparation* preparation)
 {
+    BlockStreamer::Block block;
+    return Prepare(entry, preparation, &block);
+}
+
+HRESULT Archive::Prepare(const Entry& entry, Preparation* preparation, BlockStreamer::Block* block)
+{
     preparation->streamed = false;
     preparation->endsBlock = false;
     if (!open_)
         return Fail(L"Archive.NotOpen");
     if (entry.block != currentBlock_) {
         bool large = false;
-        BlockStreamer::Block block;
-        if (LocateLarge(entry, &large, &block) != S_OK)
+        if (LocateLarge(entry, &large, block) != S_OK)
             return E_FAIL;
         if (large) {
             preparation->streamed = true;
-            preparation->endsBlock = entry.offset + entry.storedLength == block.contentSize;
+            preparation->endsBlock = entry.offset + entry.storedLength == block->contentSize;
             return S_OK;
         }
     }

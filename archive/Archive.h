@@ -76,6 +76,8 @@ private:
     HRESULT LoadBlock(const ArchiveFormat::Record& record);
     // For an entry outside the cached block: whether its block is large (streamed).
     HRESULT LocateLarge(const Entry& entry, bool* large, BlockStreamer::Block* block);
+    // PrepareEntry's work; *block is set when the entry is streamed.
+    HRESULT Prepare(const Entry& entry, Preparation* preparation, BlockStreamer::Block* block);
 };
 
 // Version text of the product in the embedded archive (CR and LF dropped).
