@@ -19,7 +19,7 @@ trap finish EXIT
 kz_start_xvfb
 kz_start_wine
 # The demo quits by itself after the given number of seconds.
-"$KZ_WINE" "$demo" 12 &
+kz_wine "$demo" 12 &
 demo_pid=$!
 sleep 6
 mkdir -p "$(dirname "$out")"
