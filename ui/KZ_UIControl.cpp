@@ -37,10 +37,25 @@ int KZ_UIControl::CanFocus()
     return IsEnabled() ? 1 : 0;
 }
 
+HWND KZ_UIControl::focusTarget_ = nullptr;
+
+void KZ_UIControl::MoveFocus(HWND control)
+{
+    const HWND outer = focusTarget_;
+    focusTarget_ = control;
+    SetFocus(control);
+    focusTarget_ = outer;
+}
+
+bool KZ_UIControl::IsTakingFocus() const
+{
+    return control_ != nullptr && control_ == focusTarget_;
+}
+
 void KZ_UIControl::Focus()
 {
     if (control_ != nullptr)
-        SetFocus(control_);
+        MoveFocus(control_);
 }
 
 void KZ_UIControl::OnSize(int width, int height)

@@ -20,11 +20,20 @@ public:
     bool IsEnabled() const;
     HWND GetControl() const { return control_; }
 
+    // Gives the keyboard focus to a native control. Windows "clicks" a radio button that gets
+    // the focus while unchecked; a focus the toolkit moves (Tab, an access key, the focus given
+    // back on activation) is no choice of the user's, so the controls ignore that click.
+    static void MoveFocus(HWND control);
+
 protected:
+    // Whether the toolkit is giving this control the focus right now (main thread).
+    bool IsTakingFocus() const;
+
     // Extent of text on one line in the native control's context as the system hands it out,
     // starting from a rectangle of the given width. 0 x 0 without native control.
     void MeasureTextLine(const WString& text, int width, int* measuredWidth, int* measuredHeight);
 
 private:
     HWND control_;
+    static HWND focusTarget_;
 };

@@ -149,7 +149,7 @@ int KZ_UIPopup::OnActivate(bool active)
     if (saved == nullptr || !IsWindow(saved) || !IsChild(window, saved) ||
         !IsWindowVisible(saved) || !IsWindowEnabled(saved))
         return 0;
-    SetFocus(saved);
+    KZ_UIControl::MoveFocus(saved);
     return 1;
 }
 

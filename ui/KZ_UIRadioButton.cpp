@@ -29,6 +29,9 @@ void KZ_UIRadioButton::GetPreferredSize(int* width, int* height)
 
 int KZ_UIRadioButton::OnCommand(int, int)
 {
+    // The click Windows sends when the toolkit moves the focus here is not the user's.
+    if (IsTakingFocus())
+        return 0;
     Publish("OnPushed");
     return 0;
 }
