@@ -141,6 +141,9 @@ DWORD WINAPI AnswerBox(LPVOID parameter)
     }
     if (box == nullptr)
         return 1;
+    // The box is found before it is shown; its buttons count as visible only once it is.
+    for (int i = 0; i < 1000 && !IsWindowVisible(box); ++i)
+        Sleep(10);
     Sleep(50);      // let the box finish its initialisation
     answer->found = true;
     answer->hasRetry = Visible(box, IDRETRY);
