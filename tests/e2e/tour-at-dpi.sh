@@ -20,7 +20,9 @@ set_dpi() {
 }
 restore() {
   set_dpi 96
-  [ -f "$keeper" ] && setsid "$run" "$keeper" </dev/null >/dev/null 2>&1 &
+  if [ -f "$keeper" ]; then
+    setsid "$run" "$keeper" </dev/null >/dev/null 2>&1 &
+  fi
 }
 trap restore EXIT
 set_dpi "$dpi"
