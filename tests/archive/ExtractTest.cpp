@@ -177,7 +177,11 @@ TEST(ExtractResourceArchive, ExtractingAgainReplacesEverything)
     CreateDirectoryW((folder / L"resources").c_str(), nullptr);
     ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
     ASSERT_TRUE(WriteFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", std::string(900, 'v')));
+    // Read-only files of the earlier installation are replaced, and are no longer read-only.
+    for (const wchar_t* name : {L"resources\\Zephyrix\\versions\\PlayerVersion.txt", L"Uninstall"})
+        ASSERT_TRUE(SetFileAttributesW((folder / name).c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
+    EXPECT_EQ(0u, GetFileAttributesW((folder / L"Uninstall").c_str()) & FILE_ATTRIBUTE_READONLY);
     std::string version, uninstall;
     ASSERT_TRUE(ReadFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", &version));
     EXPECT_EQ("1.2.3\r\n", version);
@@ -429,8 +433,10 @@ static void ExpectBadBlocksNeverCostAFile()
         SCOPED_TRACE(c.what);
         TempFolder folder;
         ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
-        for (const std::wstring& name : stream)
+        for (const std::wstring& name : stream) {
             ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier " + std::string(name.begin(), name.end())));
+            ASSERT_TRUE(SetFileAttributesW((folder / (L"stream\\" + name)).c_str(), FILE_ATTRIBUTE_READONLY));
+        }
         {
             DamagedResource damage(c.offset);
             ASSERT_TRUE(damage.Ok());
@@ -450,6 +456,7 @@ static void ExpectBadBlocksNeverCostAFile()
             std::string bytes;
             ASSERT_TRUE(ReadFileBytes(folder / (L"stream\\" + name), &bytes));
             EXPECT_EQ("earlier " + std::string(name.begin(), name.end()), bytes);
+            EXPECT_NE(0u, GetFileAttributesW((folder / (L"stream\\" + name)).c_str()) & FILE_ATTRIBUTE_READONLY);
         }
         // Nothing else: no temporary or part-written file, no uninstall data.
         std::vector<std::wstring> left = FilesBelow(folder.Path());
@@ -474,8 +481,10 @@ static void ExpectBadBlocksNeverCostAFile()
     // The archive whole again: every earlier file is replaced, and nothing else is left.
     TempFolder folder;
     ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
-    for (const std::wstring& name : largeBlock)
+    for (const std::wstring& name : largeBlock) {
         ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier"));
+        ASSERT_TRUE(SetFileAttributesW((folder / (L"stream\\" + name)).c_str(), FILE_ATTRIBUTE_READONLY));
+    }
     EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
     std::vector<std::wstring> expected = {L"Uninstall"};
     for (const std::wstring& name : stream) {
@@ -504,4 +513,61 @@ TEST(ExtractResourceArchive, WithoutAHelperThreadTheSameFilesAndFailures)
     for (const auto& file : FilesAndSources(L"STREAM"))
         ExpectSameAsPayload(folder.Path(), file.first, file.second);
     ExpectBadBlocksNeverCostAFile();
+}
+
+// A close that fails (a write-behind error) fails the file it ends, named: the earlier file
+// stays when a large entry's temporary file was the one.
+TEST(ExtractResourceArchive, FailingCloseIsReportedWithTheFile)
+{
+    const struct {
+        const wchar_t* list;
+        const wchar_t* closing;
+        const wchar_t* named;
+    } cases[] = {{L"VersionList", L"\\PlayerVersion.txt", L"resources\\Zephyrix\\versions\\PlayerVersion.txt"},
+                 {L"Stream", L"\\stream\\~kz", L"stream\\lead.txt"},
+                 {L"VersionList", L"\\Uninstall", L"Uninstall"}};
+    for (const auto& c : cases) {
+        TempFolder folder;
+        ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
+        ASSERT_TRUE(WriteFileBytes(folder / L"stream\\lead.txt", "earlier"));
+        {
+            FailingClose failing(c.closing);
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), c.list));
+        }
+        const std::wstring path = folder / c.named;
+        EXPECT_EQ(SystemText(ERROR_NETNAME_DELETED), W(PlatformError::GetErrorText()));
+        EXPECT_EQ((std::vector<std::wstring>{L"Unable to finish writing file [" + path + L"]",
+                                             c.named == std::wstring(L"Uninstall")
+                                                 ? L"Unable to save un-installation data in file [" + path + L"]"
+                                                 : L"fileBuffer.Close"}),
+                  Context());
+        std::string lead;
+        EXPECT_TRUE(ReadFileBytes(folder / L"stream\\lead.txt", &lead) && lead == "earlier");
+        for (const std::wstring& left : FilesBelow(folder.Path()))
+            EXPECT_EQ(std::wstring::npos, left.find(L"~kz"));
+    }
+}
+
+// What a killed setup left in a folder the extraction writes goes; look-alikes and other
+// folders' files stay.
+TEST(ExtractResourceArchive, LeftoversOfAKilledSetupAreRemoved)
+{
+    TempFolder folder;
+    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder / L"stream\\~kz7-7.tmp").c_str(), nullptr));
+    const std::vector<std::wstring> kept = {L"stream\\~kz123-4.tmp.txt", L"stream\\~kzabc-1.tmp", L"stream\\~kz12-.tmp",
+                                            L"stream\\a~kz1-1.tmp", L"stream\\~kz7-7.tmp\\~kz8-8.tmp", L"~kz5-5.tmp"};
+    for (const std::wstring& name : kept)
+        ASSERT_TRUE(WriteFileBytes(folder / name, "kept"));
+    for (const wchar_t* name : {L"stream\\~kz123-4.tmp", L"stream\\~kz4294967295-99.tmp"})
+        ASSERT_TRUE(WriteFileBytes(folder / name, "left"));
+    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
+    std::vector<std::wstring> left;
+    for (const std::wstring& name : FilesBelow(folder.Path()))
+        if (name.find(L"~kz") != std::wstring::npos)
+            left.push_back(name);
+    std::sort(left.begin(), left.end());
+    std::vector<std::wstring> expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, left);
 }
