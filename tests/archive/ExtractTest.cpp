@@ -177,11 +177,7 @@ TEST(ExtractResourceArchive, ExtractingAgainReplacesEverything)
     CreateDirectoryW((folder / L"resources").c_str(), nullptr);
     ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
     ASSERT_TRUE(WriteFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", std::string(900, 'v')));
-    // Read-only files of the earlier installation are replaced, and are no longer read-only.
-    for (const wchar_t* name : {L"resources\\Zephyrix\\versions\\PlayerVersion.txt", L"Uninstall"})
-        ASSERT_TRUE(SetFileAttributesW((folder / name).c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
-    EXPECT_EQ(0u, GetFileAttributesW((folder / L"Uninstall").c_str()) & FILE_ATTRIBUTE_READONLY);
     std::string version, uninstall;
     ASSERT_TRUE(ReadFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", &version));
     EXPECT_EQ("1.2.3\r\n", version);
@@ -433,10 +429,9 @@ static void ExpectBadBlocksNeverCostAFile()
         SCOPED_TRACE(c.what);
         TempFolder folder;
         ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
-        for (const std::wstring& name : stream) {
-            ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier " + std::string(name.begin(), name.end())));
-            ASSERT_TRUE(SetFileAttributesW((folder / (L"stream\\" + name)).c_str(), FILE_ATTRIBUTE_READONLY));
-        }
+        for (const std::wstring& name : stream)
+            ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier " + std::string(name.begin(), name.end()),
+                                       FILE_ATTRIBUTE_READONLY));
         {
             DamagedResource damage(c.offset);
             ASSERT_TRUE(damage.Ok());
@@ -478,15 +473,18 @@ static void ExpectBadBlocksNeverCostAFile()
         // Only what came from checked blocks is there.
         EXPECT_EQ((std::vector<std::wstring>{L"stream\\before.bin"}), FilesBelow(folder.Path()));
     }
-    // The archive whole again: every earlier file is replaced, and nothing else is left.
+    // The archive whole again: every earlier file is replaced, a killed setup's temporary file
+    // goes, look-alikes stay, and nothing else is left.
     TempFolder folder;
-    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
-    for (const std::wstring& name : largeBlock) {
-        ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier"));
-        ASSERT_TRUE(SetFileAttributesW((folder / (L"stream\\" + name)).c_str(), FILE_ATTRIBUTE_READONLY));
-    }
+    std::vector<std::wstring> expected = {L"Uninstall", L"~kz5-5.tmp", L"stream\\~kz12-.tmp", L"stream\\~kz1-2.tmp.txt",
+                                          L"stream\\~kzabc-1.tmp", L"stream\\~kz7-7.tmp\\~kz8-8.tmp"};
+    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr) && CreateDirectoryW((folder / L"stream\\~kz7-7.tmp").c_str(), nullptr));
+    for (size_t i = 1; i < expected.size(); ++i)
+        ASSERT_TRUE(WriteFileBytes(folder / expected[i], ""));
+    ASSERT_TRUE(WriteFileBytes(folder / L"stream\\~kz123-4.tmp", "left by a killed setup"));
+    for (const std::wstring& name : largeBlock)
+        ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier", FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
-    std::vector<std::wstring> expected = {L"Uninstall"};
     for (const std::wstring& name : stream) {
         ExpectSameAsPayload(folder.Path(), L"stream\\" + name, L"src\\stream\\" + name);
         expected.push_back(L"stream\\" + name);
@@ -515,59 +513,21 @@ TEST(ExtractResourceArchive, WithoutAHelperThreadTheSameFilesAndFailures)
     ExpectBadBlocksNeverCostAFile();
 }
 
-// A close that fails (a write-behind error) fails the file it ends, named: the earlier file
-// stays when a large entry's temporary file was the one.
+// A failing close (a write-behind error) fails its file, named; the earlier file stays when it
+// was a large entry's temporary file.
 TEST(ExtractResourceArchive, FailingCloseIsReportedWithTheFile)
 {
-    const struct {
-        const wchar_t* list;
-        const wchar_t* closing;
-        const wchar_t* named;
-    } cases[] = {{L"VersionList", L"\\PlayerVersion.txt", L"resources\\Zephyrix\\versions\\PlayerVersion.txt"},
-                 {L"Stream", L"\\stream\\~kz", L"stream\\lead.txt"},
-                 {L"VersionList", L"\\Uninstall", L"Uninstall"}};
-    for (const auto& c : cases) {
+    for (LONG close = 1; close <= 3; close += 2) {  // stream\lead.txt's temporary file, Uninstall
         TempFolder folder;
-        ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
-        ASSERT_TRUE(WriteFileBytes(folder / L"stream\\lead.txt", "earlier"));
-        {
-            FailingClose failing(c.closing);
-            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), c.list));
-        }
-        const std::wstring path = folder / c.named;
+        ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr) && WriteFileBytes(folder / L"stream\\lead.txt", "old"));
+        closeFailsAt = close;
+        EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
+        closeFailsAt = 0;
+        const std::wstring path = folder / (close == 1 ? L"stream\\lead.txt" : L"Uninstall");
         EXPECT_EQ(SystemText(ERROR_NETNAME_DELETED), W(PlatformError::GetErrorText()));
-        EXPECT_EQ((std::vector<std::wstring>{L"Unable to finish writing file [" + path + L"]",
-                                             c.named == std::wstring(L"Uninstall")
-                                                 ? L"Unable to save un-installation data in file [" + path + L"]"
-                                                 : L"fileBuffer.Close"}),
-                  Context());
+        EXPECT_EQ(L"Unable to finish writing file [" + path + L"]", W(PlatformError::GetContext().At(0)));
         std::string lead;
-        EXPECT_TRUE(ReadFileBytes(folder / L"stream\\lead.txt", &lead) && lead == "earlier");
-        for (const std::wstring& left : FilesBelow(folder.Path()))
-            EXPECT_EQ(std::wstring::npos, left.find(L"~kz"));
+        EXPECT_EQ(close == 1, ReadFileBytes(folder / L"stream\\lead.txt", &lead) && lead == "old");
+        EXPECT_EQ(close == 1 ? 1u : 2u, FilesBelow(folder / L"stream").size());
     }
-}
-
-// What a killed setup left in a folder the extraction writes goes; look-alikes and other
-// folders' files stay.
-TEST(ExtractResourceArchive, LeftoversOfAKilledSetupAreRemoved)
-{
-    TempFolder folder;
-    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((folder / L"stream\\~kz7-7.tmp").c_str(), nullptr));
-    const std::vector<std::wstring> kept = {L"stream\\~kz123-4.tmp.txt", L"stream\\~kzabc-1.tmp", L"stream\\~kz12-.tmp",
-                                            L"stream\\a~kz1-1.tmp", L"stream\\~kz7-7.tmp\\~kz8-8.tmp", L"~kz5-5.tmp"};
-    for (const std::wstring& name : kept)
-        ASSERT_TRUE(WriteFileBytes(folder / name, "kept"));
-    for (const wchar_t* name : {L"stream\\~kz123-4.tmp", L"stream\\~kz4294967295-99.tmp"})
-        ASSERT_TRUE(WriteFileBytes(folder / name, "left"));
-    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
-    std::vector<std::wstring> left;
-    for (const std::wstring& name : FilesBelow(folder.Path()))
-        if (name.find(L"~kz") != std::wstring::npos)
-            left.push_back(name);
-    std::sort(left.begin(), left.end());
-    std::vector<std::wstring> expected = kept;
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, left);
 }

@@ -1,7 +1,5 @@
 #include "ImportSeams.h"
 
-#include <cwchar>
-
 // Calls to an imported function go through its import pointer, __imp_Name (x86_64) or
 // __imp__Name@bytes (i686); the linker sends them to the wrap and keeps the real one.
 #ifdef _WIN64
@@ -12,9 +10,6 @@
 #define KZ_REAL_IMPORT(name, bytes) "___real__imp__" #name "@" #bytes
 #endif
 
-typedef HANDLE(WINAPI* CreateFileFunction)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-typedef BOOL(WINAPI* MoveFileExFunction)(LPCWSTR, LPCWSTR, DWORD);
-typedef BOOL(WINAPI* CloseHandleFunction)(HANDLE);
 typedef HANDLE(WINAPI* CreateThreadFunction)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
                                               LPDWORD);
 
@@ -32,17 +27,6 @@ BOOL WINAPI WriteFileCall(HANDLE file, LPCVOID data, DWORD size, LPDWORD written
 }
 
 HANDLE WINAPI CreateThreadCall(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD);
-HANDLE WINAPI CreateFileCall(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-BOOL WINAPI MoveFileExCall(LPCWSTR, LPCWSTR, DWORD);
-BOOL WINAPI CloseHandleCall(HANDLE);
-const wchar_t* volatile g_failClose = nullptr;
-
-bool IsReadOnlyFile(LPCWSTR path)
-{
-    const DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 } // namespace
 
@@ -51,12 +35,6 @@ extern ReplacedWriteFile::Function g_realWriteFile __asm__(KZ_REAL_IMPORT(WriteF
 ReplacedWriteFile::Function g_wrappedWriteFile __asm__(KZ_WRAPPED_IMPORT(WriteFile, 20)) = WriteFileCall;
 extern CreateThreadFunction g_realCreateThread __asm__(KZ_REAL_IMPORT(CreateThread, 24));
 CreateThreadFunction g_wrappedCreateThread __asm__(KZ_WRAPPED_IMPORT(CreateThread, 24)) = CreateThreadCall;
-extern CreateFileFunction g_realCreateFile __asm__(KZ_REAL_IMPORT(CreateFileW, 28));
-CreateFileFunction g_wrappedCreateFile __asm__(KZ_WRAPPED_IMPORT(CreateFileW, 28)) = CreateFileCall;
-extern MoveFileExFunction g_realMoveFileEx __asm__(KZ_REAL_IMPORT(MoveFileExW, 12));
-MoveFileExFunction g_wrappedMoveFileEx __asm__(KZ_WRAPPED_IMPORT(MoveFileExW, 12)) = MoveFileExCall;
-extern CloseHandleFunction g_realCloseHandle __asm__(KZ_REAL_IMPORT(CloseHandle, 4));
-CloseHandleFunction g_wrappedCloseHandle __asm__(KZ_WRAPPED_IMPORT(CloseHandle, 4)) = CloseHandleCall;
 }
 
 namespace {
@@ -70,38 +48,6 @@ HANDLE WINAPI CreateThreadCall(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPT
         return nullptr;
     }
     return g_realCreateThread(security, stack, start, parameter, flags, id);
-}
-
-HANDLE WINAPI CreateFileCall(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                             DWORD flags, HANDLE model)
-{
-    if ((access & GENERIC_WRITE) && disposition != CREATE_NEW && IsReadOnlyFile(path)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return g_realCreateFile(path, access, share, security, disposition, flags, model);
-}
-
-BOOL WINAPI MoveFileExCall(LPCWSTR from, LPCWSTR to, DWORD flags)
-{
-    if (IsReadOnlyFile(to)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    return g_realMoveFileEx(from, to, flags);
-}
-
-BOOL WINAPI CloseHandleCall(HANDLE handle)
-{
-    wchar_t path[MAX_PATH];
-    const wchar_t* fragment = g_failClose;
-    const DWORD length = fragment != nullptr ? GetFinalPathNameByHandleW(handle, path, MAX_PATH, 0) : 0;
-    if (!g_realCloseHandle(handle))
-        return FALSE;
-    if (length == 0 || length >= MAX_PATH || wcsstr(path, fragment) == nullptr)
-        return TRUE;
-    SetLastError(ERROR_NETNAME_DELETED);
-    return FALSE;
 }
 
 } // namespace
@@ -120,6 +66,39 @@ BOOL WINAPI System(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVE
 
 } // namespace ReplacedWriteFile
 
+volatile LONG closeFailsAt = 0;
+extern decltype(&CreateFileW) g_realCreateFile __asm__(KZ_REAL_IMPORT(CreateFileW, 28));
+extern decltype(&MoveFileExW) g_realMoveFileEx __asm__(KZ_REAL_IMPORT(MoveFileExW, 12));
+extern decltype(&CloseHandle) g_realCloseHandle __asm__(KZ_REAL_IMPORT(CloseHandle, 4));
+
+static bool IsReadOnlyFile(LPCWSTR path)
+{
+    return (GetFileAttributesW(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY;
+}
+
+static HANDLE WINAPI CreateFileCall(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                    DWORD disposition, DWORD flags, HANDLE model)
+{
+    if ((access & GENERIC_WRITE) && disposition != CREATE_NEW && IsReadOnlyFile(path))
+        return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    return g_realCreateFile(path, access, share, security, disposition, flags, model);
+}
+
+static BOOL WINAPI MoveFileExCall(LPCWSTR from, LPCWSTR to, DWORD flags)
+{
+    return IsReadOnlyFile(to) ? (SetLastError(ERROR_ACCESS_DENIED), FALSE) : g_realMoveFileEx(from, to, flags);
+}
+
+static BOOL WINAPI CloseHandleCall(HANDLE handle)
+{
+    const bool fail = closeFailsAt > 0 && GetFileType(handle) == FILE_TYPE_DISK && InterlockedDecrement(&closeFailsAt) == 0;
+    return g_realCloseHandle(handle) && (!fail || (SetLastError(ERROR_NETNAME_DELETED), FALSE));
+}
+
+decltype(&CreateFileW) g_wrappedCreateFile __asm__(KZ_WRAPPED_IMPORT(CreateFileW, 28)) = CreateFileCall;
+decltype(&MoveFileExW) g_wrappedMoveFileEx __asm__(KZ_WRAPPED_IMPORT(MoveFileExW, 12)) = MoveFileExCall;
+decltype(&CloseHandle) g_wrappedCloseHandle __asm__(KZ_WRAPPED_IMPORT(CloseHandle, 4)) = CloseHandleCall;
+
 NoNewThreads::NoNewThreads() : start_(g_refusedThreads)
 {
     InterlockedIncrement(&g_noNewThreads);
@@ -133,14 +112,4 @@ int NoNewThreads::Refused() const
 NoNewThreads::~NoNewThreads()
 {
     InterlockedDecrement(&g_noNewThreads);
-}
-
-FailingClose::FailingClose(const wchar_t* fragment)
-{
-    g_failClose = fragment;
-}
-
-FailingClose::~FailingClose()
-{
-    g_failClose = nullptr;
 }

@@ -31,15 +31,6 @@ private:
     int start_;
 };
 
-// Always: CreateFileW for writing over a read-only file, and MoveFileExW over one, are refused
-// with ERROR_ACCESS_DENIED, as Windows refuses them (Wine run as root writes anyway).
-
-// While one lives, closing a file whose path holds fragment closes it and then fails, as a
-// close fails on a write-behind error.
-class FailingClose {
-public:
-    explicit FailingClose(const wchar_t* fragment);
-    ~FailingClose();
-    FailingClose(const FailingClose&) = delete;
-    FailingClose& operator=(const FailingClose&) = delete;
-};
+// As on Windows (Wine run as root writes anyway), writing or moving over a read-only file is refused.
+// While closeFailsAt is n > 0, the n-th close of a disk file closes it and fails (a write-behind error).
+extern volatile LONG closeFailsAt;
