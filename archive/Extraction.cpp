@@ -11,6 +11,7 @@
 #include "archive/InflatePipeline.h"
 #include "archive/ResourceBuffer.h"
 #include "archive/SafeName.h"
+#include "archive/TemporaryFiles.h"
 #include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
 
@@ -43,9 +44,7 @@ public:
         if (!exists)
             return E_FAIL;
         for (int attempt = 0; attempt < 1000; ++attempt) {
-            wchar_t suffix[40];
-            wsprintfW(suffix, L"\\~kz%lx-%x.tmp", GetCurrentProcessId(), ++made_);
-            *path = folder + suffix;
+            *path = TemporaryFiles::Name(folder, ++made_);
             if (file.OpenNew(*path, target, &exists) == S_OK)
                 return S_OK;
             if (!exists)
@@ -69,7 +68,7 @@ public:
         for (; i < temporaries_.Count() && result == S_OK; ++i) {
             if (temporaries_.At(i) == targets_.At(i))
                 continue;   // written in place
-            if (!MoveFileExW(temporaries_.At(i).c_str(), targets_.At(i).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            if (!MoveOver(temporaries_.At(i), targets_.At(i))) {
                 PlatformError::SetSystemError();
                 PlatformError::AddContext(nullptr, L"CreateFile.Write", targets_.At(i));
                 PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", names_.At(i));
@@ -91,6 +90,22 @@ public:
     }
 
 private:
+    // The temporary file's bytes were flushed when it was written. A read-only target (the
+    // block's check has passed) is replaced too, and keeps its attribute if the move still fails.
+    static bool MoveOver(const WString& temporary, const WString& target)
+    {
+        if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return true;
+        DWORD attributes = 0;
+        if (!ClearReadOnly(target, GetLastError(), &attributes))
+            return false;
+        if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return true;
+        const DWORD code = GetLastError();
+        SetFileAttributesW(target.c_str(), attributes);
+        SetLastError(code);
+        return false;
+    }
     void Clear()
     {
         temporaries_.Clear();
@@ -116,18 +131,38 @@ struct ExtractState {
     PendingFiles pending;
 };
 
+// Everything before the last separator of a path.
+WString FolderOf(const WString& path)
+{
+    int folderEnd = path.Length() - 1;
+    while (folderEnd >= 0 && !PathText::IsSeparator(path[folderEnd]))
+        --folderEnd;
+    return path.Mid(0, folderEnd);
+}
+
 // Makes sure the folder of a target exists and returns it.
 WString MakeFolder(const WString& target, ExtractState* state)
 {
-    int folderEnd = target.Length() - 1;
-    while (folderEnd >= 0 && !PathText::IsSeparator(target[folderEnd]))
-        --folderEnd;
-    const WString folder = target.Mid(0, folderEnd);
-    if (folderEnd > 0 && folder != state->madeFolder) {
+    const WString folder = FolderOf(target);
+    if (folder.Length() > 0 && folder != state->madeFolder) {
         CreateDirectoryPath(folder);
         state->madeFolder = folder;
     }
     return folder;
+}
+
+// Ends the writing of a file: flushed first when it is to take an existing file's place, so
+// that a power cut after the move cannot leave the target without its bytes.
+HRESULT FinishFile(FileBuffer& file, bool replaces, const WString& name)
+{
+    HRESULT result = replaces ? file.Flush() : S_OK;
+    if (result == S_OK)
+        result = file.Close();
+    else
+        file.Close();   // the flush's failure is the one to show
+    if (result != S_OK)
+        PlatformError::AddContext(nullptr, L"fileBuffer.Close", name);
+    return result;
 }
 
 // Runs the open stream of a large block to its check. A failure names the last file written
@@ -234,12 +269,12 @@ private:
         }
         const HRESULT written = file_.WriteBuffer(piece.data + entry.offset + ArchiveFormat::kStoredPrefixSize,
                                                   entry.storedLength - ArchiveFormat::kStoredPrefixSize);
-        file_.Close();
         if (written != S_OK) {
+            file_.Close();
             PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
             return E_FAIL;
         }
-        return S_OK;
+        return FinishFile(file_, false, name);
     }
 
     // A large block's entry goes to a temporary file until the block's check has passed.
@@ -270,7 +305,10 @@ private:
             piece = &pipeline_.Take();
             held_ = piece;
         }
-        file_.Close();
+        if (result == S_OK)
+            result = FinishFile(file_, temporary != target, name);
+        else
+            file_.Close();
         if (result != S_OK) {
             // Best effort: the error already recorded is the one to show.
             DeleteFileW(temporary.c_str());
@@ -322,8 +360,13 @@ HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installF
     // no copy of the content, and no large file held whole in memory.
     bool fileFailed = false;
     const HRESULT result = archive.WriteEntry(entry, &file, &fileFailed);
-    file.Close();
+    if (result == S_OK && FinishFile(file, written != target, name) != S_OK) {
+        if (streamed)
+            DeleteFileW(written.c_str());
+        return E_FAIL;
+    }
     if (result != S_OK) {
+        file.Close();
         if (fileFailed) {
             PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
             if (streamed)
@@ -446,13 +489,23 @@ HRESULT ExtractResourceArchive(const WString& installFolder, const WString& list
         names.Append(name);
     }
 
+    // What a killed setup left in the folders about to be written goes before this run makes
+    // temporary files of its own there.
+    WString swept;
+    for (int i = 0; i < names.Count(); ++i) {
+        const WString folder = FolderOf(installFolder + L"\\" + names.At(i));
+        if (i == 0 || folder != swept)
+            TemporaryFiles::RemoveLeftovers(folder);
+        swept = folder;
+    }
+
     FileBuffer file;
     ExtractState state;
     if (ExtractFiles(archive, archiveResource, installFolder, names, file, &state) != S_OK)
         return E_FAIL;
 
     const WString uninstallPath = installFolder + L"\\Uninstall";
-    if (file.OpenWrite(uninstallPath) != S_OK || file.WriteStringList(names) != S_OK) {
+    if (file.OpenWrite(uninstallPath) != S_OK || file.WriteStringList(names) != S_OK || file.Close() != S_OK) {
         PlatformError::AddContext(nullptr, L"InstallServices.CreateUninstall", uninstallPath);
         return E_FAIL;
     }

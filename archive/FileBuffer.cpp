@@ -2,12 +2,41 @@
 
 #include "foundation/PlatformError.h"
 
+namespace {
+
+HANDLE CreateAlways(const WString& path)
+{
+    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+bool ClearReadOnly(const WString& path, DWORD refusal, DWORD* attributes)
+{
+    // Windows refuses to write over a read-only file, which a user, a backup or a sync tool
+    // may have left.
+    *attributes = refusal == ERROR_ACCESS_DENIED ? GetFileAttributesW(path.c_str()) : INVALID_FILE_ATTRIBUTES;
+    return *attributes != INVALID_FILE_ATTRIBUTES && (*attributes & FILE_ATTRIBUTE_READONLY) &&
+           !(*attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           SetFileAttributesW(path.c_str(), *attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 HRESULT FileBuffer::OpenWrite(const WString& path)
 {
     file_.reset();      // closed first: the path may be the file still open
-    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    reported_ = path;
+    file_.reset(CreateAlways(path));
+    DWORD code = file_ ? ERROR_SUCCESS : GetLastError();
+    DWORD attributes = 0;
+    if (!file_ && ClearReadOnly(path, code, &attributes)) {
+        file_.reset(CreateAlways(path));
+        if (!file_) {
+            code = GetLastError();
+            SetFileAttributesW(path.c_str(), attributes);
+        }
+    }
     if (!file_) {
-        PlatformError::SetSystemError();
+        PlatformError::SetSystemError(code);
         PlatformError::AddContext(nullptr, L"CreateFile.Write", path);
         return E_FAIL;
     }
@@ -18,6 +47,7 @@ HRESULT FileBuffer::OpenNew(const WString& path, const WString& reportedPath, bo
 {
     *exists = false;
     file_.reset();
+    reported_ = reportedPath;
     file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
         const DWORD code = GetLastError();
@@ -69,8 +99,22 @@ HRESULT FileBuffer::WriteBuffer(const void* data, int size)
     return S_OK;
 }
 
+HRESULT FileBuffer::Flush()
+{
+    if (!FlushFileBuffers(file_.get())) {
+        PlatformError::SetSystemError();
+        PlatformError::AddContext(nullptr, L"FlushFileBuffers", reported_);
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
 HRESULT FileBuffer::Close()
 {
-    file_.close();
+    if (!file_.close()) {
+        PlatformError::SetSystemError();
+        PlatformError::AddContext(nullptr, L"CloseHandle", reported_);
+        return E_FAIL;
+    }
     return S_OK;
 }

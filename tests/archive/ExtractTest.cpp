@@ -430,7 +430,8 @@ static void ExpectBadBlocksNeverCostAFile()
         TempFolder folder;
         ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
         for (const std::wstring& name : stream)
-            ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier " + std::string(name.begin(), name.end())));
+            ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier " + std::string(name.begin(), name.end()),
+                                       FILE_ATTRIBUTE_READONLY));
         {
             DamagedResource damage(c.offset);
             ASSERT_TRUE(damage.Ok());
@@ -450,6 +451,7 @@ static void ExpectBadBlocksNeverCostAFile()
             std::string bytes;
             ASSERT_TRUE(ReadFileBytes(folder / (L"stream\\" + name), &bytes));
             EXPECT_EQ("earlier " + std::string(name.begin(), name.end()), bytes);
+            EXPECT_NE(0u, GetFileAttributesW((folder / (L"stream\\" + name)).c_str()) & FILE_ATTRIBUTE_READONLY);
         }
         // Nothing else: no temporary or part-written file, no uninstall data.
         std::vector<std::wstring> left = FilesBelow(folder.Path());
@@ -471,13 +473,18 @@ static void ExpectBadBlocksNeverCostAFile()
         // Only what came from checked blocks is there.
         EXPECT_EQ((std::vector<std::wstring>{L"stream\\before.bin"}), FilesBelow(folder.Path()));
     }
-    // The archive whole again: every earlier file is replaced, and nothing else is left.
+    // The archive whole again: every earlier file is replaced, a killed setup's temporary file
+    // goes, look-alikes stay, and nothing else is left.
     TempFolder folder;
-    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr));
+    std::vector<std::wstring> expected = {L"Uninstall", L"~kz5-5.tmp", L"stream\\~kz12-.tmp", L"stream\\~kz1-2.tmp.txt",
+                                          L"stream\\~kzabc-1.tmp", L"stream\\~kz7-7.tmp\\~kz8-8.tmp"};
+    ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr) && CreateDirectoryW((folder / L"stream\\~kz7-7.tmp").c_str(), nullptr));
+    for (size_t i = 1; i < expected.size(); ++i)
+        ASSERT_TRUE(WriteFileBytes(folder / expected[i], ""));
+    ASSERT_TRUE(WriteFileBytes(folder / L"stream\\~kz123-4.tmp", "left by a killed setup"));
     for (const std::wstring& name : largeBlock)
-        ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier"));
+        ASSERT_TRUE(WriteFileBytes(folder / (L"stream\\" + name), "earlier", FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
-    std::vector<std::wstring> expected = {L"Uninstall"};
     for (const std::wstring& name : stream) {
         ExpectSameAsPayload(folder.Path(), L"stream\\" + name, L"src\\stream\\" + name);
         expected.push_back(L"stream\\" + name);
@@ -504,4 +511,23 @@ TEST(ExtractResourceArchive, WithoutAHelperThreadTheSameFilesAndFailures)
     for (const auto& file : FilesAndSources(L"STREAM"))
         ExpectSameAsPayload(folder.Path(), file.first, file.second);
     ExpectBadBlocksNeverCostAFile();
+}
+
+// A failing close (a write-behind error) fails its file, named; the earlier file stays when it
+// was a large entry's temporary file.
+TEST(ExtractResourceArchive, FailingCloseIsReportedWithTheFile)
+{
+    for (LONG close = 1; close <= 3; close += 2) {  // stream\lead.txt's temporary file, Uninstall
+        TempFolder folder;
+        ASSERT_TRUE(CreateDirectoryW((folder / L"stream").c_str(), nullptr) && WriteFileBytes(folder / L"stream\\lead.txt", "old"));
+        closeFailsAt = close;
+        EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"StreamHead"));
+        closeFailsAt = 0;
+        const std::wstring path = folder / (close == 1 ? L"stream\\lead.txt" : L"Uninstall");
+        EXPECT_EQ(SystemText(ERROR_NETNAME_DELETED), W(PlatformError::GetErrorText()));
+        EXPECT_EQ(L"Unable to finish writing file [" + path + L"]", W(PlatformError::GetContext().At(0)));
+        std::string lead;
+        EXPECT_EQ(close == 1, ReadFileBytes(folder / L"stream\\lead.txt", &lead) && lead == "old");
+        EXPECT_EQ(close == 1 ? 1u : 2u, FilesBelow(folder / L"stream").size());
+    }
 }

@@ -66,6 +66,39 @@ BOOL WINAPI System(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVE
 
 } // namespace ReplacedWriteFile
 
+volatile LONG closeFailsAt = 0;
+extern decltype(&CreateFileW) g_realCreateFile __asm__(KZ_REAL_IMPORT(CreateFileW, 28));
+extern decltype(&MoveFileExW) g_realMoveFileEx __asm__(KZ_REAL_IMPORT(MoveFileExW, 12));
+extern decltype(&CloseHandle) g_realCloseHandle __asm__(KZ_REAL_IMPORT(CloseHandle, 4));
+
+static bool IsReadOnlyFile(LPCWSTR path)
+{
+    return (GetFileAttributesW(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY;
+}
+
+static HANDLE WINAPI CreateFileCall(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                    DWORD disposition, DWORD flags, HANDLE model)
+{
+    if ((access & GENERIC_WRITE) && disposition != CREATE_NEW && IsReadOnlyFile(path))
+        return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    return g_realCreateFile(path, access, share, security, disposition, flags, model);
+}
+
+static BOOL WINAPI MoveFileExCall(LPCWSTR from, LPCWSTR to, DWORD flags)
+{
+    return IsReadOnlyFile(to) ? (SetLastError(ERROR_ACCESS_DENIED), FALSE) : g_realMoveFileEx(from, to, flags);
+}
+
+static BOOL WINAPI CloseHandleCall(HANDLE handle)
+{
+    const bool fail = closeFailsAt > 0 && GetFileType(handle) == FILE_TYPE_DISK && InterlockedDecrement(&closeFailsAt) == 0;
+    return g_realCloseHandle(handle) && (!fail || (SetLastError(ERROR_NETNAME_DELETED), FALSE));
+}
+
+decltype(&CreateFileW) g_wrappedCreateFile __asm__(KZ_WRAPPED_IMPORT(CreateFileW, 28)) = CreateFileCall;
+decltype(&MoveFileExW) g_wrappedMoveFileEx __asm__(KZ_WRAPPED_IMPORT(MoveFileExW, 12)) = MoveFileExCall;
+decltype(&CloseHandle) g_wrappedCloseHandle __asm__(KZ_WRAPPED_IMPORT(CloseHandle, 4)) = CloseHandleCall;
+
 NoNewThreads::NoNewThreads() : start_(g_refusedThreads)
 {
     InterlockedIncrement(&g_noNewThreads);

@@ -30,3 +30,7 @@ public:
 private:
     int start_;
 };
+
+// As on Windows (Wine run as root writes anyway), writing or moving over a read-only file is refused.
+// While closeFailsAt is n > 0, the n-th close of a disk file closes it and fails (a write-behind error).
+extern volatile LONG closeFailsAt;

@@ -82,9 +82,9 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes)
     return ok;
 }
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD attributes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;

@@ -26,7 +26,7 @@ bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 // Whole file; false when it cannot be read.
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD attributes = 0);
 // Bytes of a resource of this executable; empty when missing.
 std::string ResourceBytes(const wchar_t* name, const wchar_t* type);
 // A file of the test fixtures laid out on the host at build time (reached through Wine's Z:).
