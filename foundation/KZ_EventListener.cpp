@@ -2,6 +2,9 @@
 
 #include "foundation/MessageCatalog.h"
 
+#include <objbase.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -44,11 +47,90 @@ void ForgetSubscription(EventSubscription* subscription)
 
 KeyPreTranslator g_keyPreTranslator = nullptr;
 
-void Deliver(WPARAM publisher, LPARAM eventName)
+// Every posted event not yet taken. Any program on the desktop can post the registered
+// message, to the event window (a message-only window is found by its class name) or to the
+// thread, with parameters of its choice: a message carries no pointer, only the ticket of an
+// entry here (wParam) and the process's secret (lParam), and one that names no entry is
+// dropped. The entry goes when its message is taken, and all go when the loop ends.
+struct PendingEvent {
+    UINT_PTR ticket;
+    KZ_EventListener* publisher;
+    const char* eventName;
+};
+SRWLOCK g_pendingLock = SRWLOCK_INIT;
+PendingEvent* g_pending = nullptr;
+int g_pendingCount = 0;
+int g_pendingCapacity = 0;
+UINT_PTR g_lastTicket = 0;
+
+// Random (a version 4 GUID's bits), made once: a program that guesses a ticket still cannot
+// name it.
+LPARAM Secret()
 {
-    KZ_EventListener* target = reinterpret_cast<KZ_EventListener*>(publisher);
-    if (target != nullptr)
-        target->Publish(reinterpret_cast<const char*>(eventName));
+    static const LPARAM secret = [] {
+        GUID guid = {};
+        CoCreateGuid(&guid);
+        UINT_PTR value = guid.Data1;
+        std::memcpy(&value, guid.Data4, sizeof(value) < sizeof(guid.Data4) ? sizeof(value) : sizeof(guid.Data4));
+        return static_cast<LPARAM>(value ^ guid.Data1);
+    }();
+    return secret;
+}
+
+// A new entry; its ticket, or 0 when there is no memory for it.
+UINT_PTR AddPending(KZ_EventListener* publisher, const char* eventName)
+{
+    AcquireSRWLockExclusive(&g_pendingLock);
+    UINT_PTR ticket = 0;
+    if (g_pendingCount == g_pendingCapacity) {
+        const int capacity = g_pendingCapacity == 0 ? 16 : g_pendingCapacity * 2;
+        PendingEvent* grown = new (std::nothrow) PendingEvent[capacity];
+        if (grown != nullptr) {
+            std::copy(g_pending, g_pending + g_pendingCount, grown);
+            delete[] g_pending;
+            g_pending = grown;
+            g_pendingCapacity = capacity;
+        }
+    }
+    if (g_pendingCount < g_pendingCapacity) {
+        ticket = ++g_lastTicket != 0 ? g_lastTicket : ++g_lastTicket;
+        g_pending[g_pendingCount++] = {ticket, publisher, eventName};
+    }
+    ReleaseSRWLockExclusive(&g_pendingLock);
+    return ticket;
+}
+
+// Removes the entry the parameters name into *event; false when they name none.
+bool TakePending(WPARAM ticket, LPARAM secret, PendingEvent* event)
+{
+    if (ticket == 0 || secret != Secret())
+        return false;
+    AcquireSRWLockExclusive(&g_pendingLock);
+    bool found = false;
+    for (int i = 0; i < g_pendingCount && !found; ++i) {
+        if (g_pending[i].ticket == ticket) {
+            *event = g_pending[i];
+            std::copy(g_pending + i + 1, g_pending + g_pendingCount, g_pending + i);
+            --g_pendingCount;
+            found = true;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_pendingLock);
+    return found;
+}
+
+void DropPending()
+{
+    AcquireSRWLockExclusive(&g_pendingLock);
+    g_pendingCount = 0;
+    ReleaseSRWLockExclusive(&g_pendingLock);
+}
+
+void Deliver(WPARAM ticket, LPARAM secret)
+{
+    PendingEvent event;
+    if (TakePending(ticket, secret, &event) && event.publisher != nullptr)
+        event.publisher->Publish(event.eventName);
 }
 
 LRESULT CALLBACK EventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -76,15 +158,20 @@ bool PostEvent(KZ_EventListener* publisher, const char* eventName)
 {
     if (g_eventMessage == 0 || eventName == nullptr)
         return false;
-    WPARAM wParam = reinterpret_cast<WPARAM>(publisher);
-    LPARAM lParam = reinterpret_cast<LPARAM>(eventName);
     HWND window = g_eventWindow.load();
-    if (window != nullptr)
-        return PostMessageW(window, g_eventMessage, wParam, lParam) != FALSE;
     DWORD mainThread = g_mainThread.load();
-    if (mainThread == 0 || !g_threadPosting.load())
+    if (window == nullptr && (mainThread == 0 || !g_threadPosting.load()))
         return false;
-    return PostThreadMessageW(mainThread, g_eventMessage, wParam, lParam) != FALSE;
+    const UINT_PTR ticket = AddPending(publisher, eventName);
+    if (ticket == 0)
+        return false;
+    const bool posted = window != nullptr
+                            ? PostMessageW(window, g_eventMessage, ticket, Secret()) != FALSE
+                            : PostThreadMessageW(mainThread, g_eventMessage, ticket, Secret()) != FALSE;
+    PendingEvent unused;
+    if (!posted)
+        TakePending(ticket, Secret(), &unused);
+    return posted;
 }
 
 } // namespace
@@ -235,6 +322,17 @@ void KZ_EventListener::SetKeyPreTranslator(KeyPreTranslator translator)
     g_keyPreTranslator = translator;
 }
 
+bool KZ_EventListener::DeliverPosted(const MSG& message)
+{
+    // The same number aimed at another window (a broadcast of the registered name) is passed
+    // on like any message.
+    if (message.message != g_eventMessage || g_eventMessage == 0 ||
+        (message.hwnd != nullptr && message.hwnd != g_eventWindow.load()))
+        return false;
+    Deliver(message.wParam, message.lParam);
+    return true;
+}
+
 int KZ_EventListener::RunMainLoop()
 {
     SetMainThread();
@@ -244,14 +342,8 @@ int KZ_EventListener::RunMainLoop()
         BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
-        // Posted events are published here, never offered to the key pre-translation; the same
-        // number aimed at another window (a broadcast of the registered name) carries no
-        // publisher and is passed on like any message.
-        if (message.message == g_eventMessage && g_eventMessage != 0 &&
-            (message.hwnd == eventWindow || message.hwnd == nullptr)) {
-            Deliver(message.wParam, message.lParam);
+        if (DeliverPosted(message))
             continue;
-        }
         KeyPreTranslator translator = g_keyPreTranslator;
         if (translator != nullptr && translator(&message) != 0)
             continue;
@@ -269,5 +361,6 @@ int KZ_EventListener::RunMainLoop()
         }
         DestroyWindow(eventWindow);
     }
+    DropPending();
     return 0;
 }

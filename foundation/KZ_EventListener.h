@@ -65,6 +65,11 @@ public:
     static DWORD GetMainThread();
     static UINT GetEventMessage();
     static void SetKeyPreTranslator(KeyPreTranslator translator);
+    // Publishes a posted event taken from the main thread's queue; true when the message was
+    // one (the registered message, to the event window or the thread), delivered or dropped:
+    // one that a foreign program posted names no pending event and is dropped. Posted events
+    // are never offered to the key pre-translation.
+    static bool DeliverPosted(const MSG& message);
     // The program's message loop; returns 0 at WM_QUIT. Events still queued when it ends are
     // dropped with the event window, and later posts fail.
     static int RunMainLoop();

@@ -34,4 +34,19 @@ inline bool Append(wchar_t* buffer, int capacity, const wchar_t* text)
     return true;
 }
 
+// The program of a registered command line, in place: the text between the quotation marks
+// when command starts with one ("C:\My Apps\Uninstall.exe" /x), else the whole text (a bare
+// path, as earlier installations registered it). Cuts command at the program's end and
+// returns where it begins.
+inline wchar_t* CommandProgram(wchar_t* command)
+{
+    if (command[0] != L'"')
+        return command;
+    int end = 1;
+    while (command[end] && command[end] != L'"')
+        ++end;
+    command[end] = 0;
+    return command + 1;
+}
+
 } // namespace PathText

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include "archive/DirectoryPath.h"
@@ -77,17 +78,85 @@ LONG SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
                           sizeof(value));
 }
 
-// A process that has just ended may still hold its image for a moment; a copy that stays in
-// use (a child of the uninstaller runs from it) goes at the next restart.
-void RemoveTemporaryCopy(const WString& copy)
+// Full control for Administrators and SYSTEM, inherited by the files inside; protected, so
+// nothing of the parent's entries (Users may create there) comes in.
+const wchar_t kAdministratorsAndSystemOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+
+struct LocalMemoryTraits {
+    using Handle = PSECURITY_DESCRIPTOR;
+    static PSECURITY_DESCRIPTOR Invalid() { return nullptr; }
+    static bool Close(PSECURITY_DESCRIPTOR block) { return LocalFree(block) == nullptr; }
+};
+
+// A new folder <Windows>\Temp\{GUID} that only Administrators and SYSTEM can write, made
+// with that descriptor (never loosened afterwards). The Windows folder's Temp lets users
+// create entries but not rename or delete another's, unlike their own temporary folder: an
+// unelevated program can neither leave a library in the folder, nor replace the copy, nor
+// move the folder away. Empty when it cannot be made (an existing folder is never used).
+WString CreatePrivateFolder()
 {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (DeleteFileW(copy.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
-            return;
-        Sleep(50);
-    }
-    MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    GUID guid;
+    if (length == 0 || length >= MAX_PATH || FAILED(CoCreateGuid(&guid)))
+        return WString();
+    WString folder(windows, static_cast<int>(length));
+    if (!PathText::IsSeparator(folder[folder.Length() - 1]))
+        folder += L"\\";
+    folder += L"Temp\\" + FromGuid(guid);
+    ScopedHandle<LocalMemoryTraits> descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsAndSystemOnly, SDDL_REVISION_1,
+                                                              descriptor.put(), nullptr))
+        return WString();
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
+    return CreateDirectoryW(folder.c_str(), &attributes) ? folder : WString();
 }
+
+// The uninstaller's copy in a private folder of its own; both go with the object.
+class PrivateCopy {
+public:
+    // Path() stays empty when the folder or the copy cannot be made; no folder is left then.
+    explicit PrivateCopy(const WString& program) : folder_(CreatePrivateFolder())
+    {
+        if (folder_.IsEmpty())
+            return;
+        const WString copy = folder_ + L"\\" + (program.c_str() + PathText::LastSeparator(program.c_str()) + 1);
+        if (CopyFileW(program.c_str(), copy.c_str(), TRUE)) {
+            copy_ = copy;
+            return;
+        }
+        DeleteFileW(copy.c_str());
+        RemoveDirectoryW(folder_.c_str());
+        folder_.Clear();
+    }
+    // A process that has just ended may still hold its image for a moment; a copy that stays
+    // in use (a child of the uninstaller runs from it) goes at the next restart, and the folder
+    // after it (delayed operations run in the order given).
+    ~PrivateCopy()
+    {
+        if (copy_.IsEmpty())
+            return;
+        bool deleted = false;
+        for (int attempt = 0; !deleted && attempt < 20; ++attempt) {
+            deleted = DeleteFileW(copy_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+            if (!deleted)
+                Sleep(50);
+        }
+        if (!deleted)
+            MoveFileExW(copy_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (!deleted || !RemoveDirectoryW(folder_.c_str()))
+            MoveFileExW(folder_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    const WString& Path() const { return copy_; }
+    const WString& Folder() const { return folder_; }
+
+private:
+    PrivateCopy(const PrivateCopy&) = delete;
+    PrivateCopy& operator=(const PrivateCopy&) = delete;
+
+    WString folder_;
+    WString copy_;
+};
 
 } // namespace
 
@@ -140,6 +209,9 @@ HRESULT InstallServices::RegisterInstall(const WString& installLocation,
     uninstallKey.reset();
 
     const WString icon = uninstallerPath + L",0";
+    // Windows starts UninstallString as a command line (Apps & Features): a bare path with
+    // blanks would be read as "C:\Program.exe" first.
+    const WString command = uninstallerPath.IsEmpty() ? uninstallerPath : L"\"" + uninstallerPath + L"\"";
     struct Value {
         const wchar_t* name;
         const WString* text;    // null: the DWORD 1
@@ -147,7 +219,7 @@ HRESULT InstallServices::RegisterInstall(const WString& installLocation,
     const Value values[] = {
         {L"DisplayName", &DisplayNameValue()},
         {L"DisplayIcon", &icon},
-        {L"UninstallString", &uninstallerPath},
+        {L"UninstallString", &command},
         {L"InstallLocation", &installLocation},
         {L"NoModify", nullptr},
         {L"NoRepair", nullptr},
@@ -236,26 +308,13 @@ HRESULT InstallServices::GetTempDirectory(WString& folder)
 
 HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
 {
-    WString program;
-    if (ReadProductText(L"UninstallString", program) != S_OK)
+    WString registered;
+    if (ReadProductText(L"UninstallString", registered) != S_OK)
         return E_FAIL;
-
-    STARTUPINFOW startup;
-    GetStartupInfoW(&startup);
-
-    // The uninstaller removes the installed files, its own among them: it runs from a copy
-    // under a fresh name, so an earlier copy is never overwritten.
-    WString temp;
-    GUID guid;
-    bool copied = false;
-    if (GetTempDirectory(temp) == S_OK && SUCCEEDED(CoCreateGuid(&guid))) {
-        const WString guidText = FromGuid(guid);
-        if (!guidText.IsEmpty()) {
-            const WString copy = temp + L"\\" + guidText + L".exe";
-            copied = CopyFileW(program.c_str(), copy.c_str(), TRUE) != 0;
-            program = copy;
-        }
-    }
+    // Registered in quotation marks, or bare by an earlier installation.
+    wchar_t command[261];
+    lstrcpynW(command, registered.c_str(), 261);
+    WString program(PathText::CommandProgram(command));
 
     // CreateProcessW may write into the command line: it gets a private copy.
     std::unique_ptr<wchar_t[]> arguments;
@@ -269,10 +328,24 @@ HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
         wmemcpy(arguments.get(), commandLine, length + 1);
     }
 
+    STARTUPINFOW startup;
+    GetStartupInfoW(&startup);
+
+    // The uninstaller removes the installed files, its own among them: it runs from a copy in
+    // a fresh folder of its own, which is also its current folder (the setup's may be a
+    // download folder), and which goes once the wait has ended. Without that folder, or
+    // without the copy, the registered uninstaller itself runs.
+    const PrivateCopy copy(program);
+    const wchar_t* folder = nullptr;
+    if (!copy.Path().IsEmpty()) {
+        program = copy.Path();
+        folder = copy.Folder().c_str();
+    }
+
     PROCESS_INFORMATION process = {};
     HRESULT result = E_FAIL;
     if (!CreateProcessW(program.c_str(), arguments.get(), nullptr, nullptr, TRUE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+                        folder, &startup, &process)) {
         PlatformError::SetSystemError();
         PlatformError::AddContext(nullptr, L"CreateProcess", KeyNameValue());
     } else {
@@ -281,8 +354,5 @@ HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
         if (WaitForSingleObject(processHandle.get(), INFINITE) == WAIT_OBJECT_0)
             result = S_OK;
     }
-    // The copy is ours alone (a fresh name): it goes once the wait has ended.
-    if (copied)
-        RemoveTemporaryCopy(program);
     return result;
 }

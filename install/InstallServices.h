@@ -14,8 +14,8 @@ public:
     InstallServices(const WString& name, HINSTANCE instance, KZ_EventListener* owner);
 
     // Creates or opens HKLM\...\Uninstall\<key name> and writes DisplayName, DisplayIcon,
-    // UninstallString, InstallLocation, NoModify, NoRepair and, when version is not empty,
-    // DisplayVersion.
+    // UninstallString (the uninstaller's path in quotation marks), InstallLocation, NoModify,
+    // NoRepair and, when version is not empty, DisplayVersion.
     HRESULT RegisterInstall(const WString& installLocation, const WString& uninstallerPath,
                             const WString& version);
     // InstallLocation of the product's entry; empty on failure.
@@ -29,8 +29,10 @@ public:
     // All-users Start-menu programs folder + display name (+ subfolder), each created when
     // missing; folder ends with a backslash.
     static HRESULT CreateProgramMenuFolder(WString& folder, WString subfolder);
-    // Runs a temporary copy of the registered UninstallString with commandLine, waits for it
-    // and deletes the copy.
+    // Runs a copy of the uninstaller that UninstallString names (quoted, or bare as earlier
+    // installations wrote it) with commandLine, from a new folder below the Windows folder's
+    // Temp that only Administrators and SYSTEM can write; waits for it and removes the copy and
+    // the folder. Without that folder or the copy, the registered uninstaller itself runs.
     static HRESULT RunUninstaller(const wchar_t* commandLine);
     // The system's temporary folder, ending with a backslash.
     static HRESULT GetTempDirectory(WString& folder);

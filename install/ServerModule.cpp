@@ -64,6 +64,14 @@ bool CallRegisterEntry(const WString& path)
     return registerServer() >= 0;
 }
 
+// The program's path in quotation marks: a path with blanks ("C:\Program Files\...") left bare
+// is read by Windows as "C:\Program.exe" first, then "C:\Program Files\Kaze.exe" and so on, and
+// whoever can write such a file gets it started in the program's place.
+WString QuotedPath(const WString& path)
+{
+    return L"\"" + path + L"\"";
+}
+
 // ` -env "<file>"`, or nothing when no environment file is given.
 WString EnvironmentPart(const WString& environmentFile)
 {
@@ -126,7 +134,7 @@ HRESULT ServerModule::RegisterComClass(const GUID& clsid, const WString& descrip
     if (IsExecutableServer()) {
         done = done &&
                CreateKeyWithDefault(classKey.get(), L"LocalServer32",
-                                    path_ + EnvironmentPart(environmentFile)) &&
+                                    QuotedPath(path_) + EnvironmentPart(environmentFile)) &&
                CreateKeyWithDefault(classKey.get(), L"InprocHandler32", L"ole32.dll");
     } else {
         static const wchar_t kApartment[] = L"Apartment";
@@ -196,7 +204,7 @@ HRESULT ServerModule::RegisterFileType(const GUID& clsid, const WString& progId,
         CreateKeyWithDefault(progKey.get(), L"DefaultIcon", iconFile + L",0") &&
         CreateKey(progKey.get(), L"shell", shell) && CreateKey(shell.get(), L"open", open) &&
         CreateKeyWithDefault(open.get(), L"command",
-                             program + L" \"%1\"" + EnvironmentPart(environmentFile)) &&
+                             QuotedPath(program) + L" \"%1\"" + EnvironmentPart(environmentFile)) &&
         CreateKeyWithDefault(HKEY_CLASSES_ROOT, extension, progId);
     return done ? S_OK : E_FAIL;
 }

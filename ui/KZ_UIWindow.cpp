@@ -296,6 +296,11 @@ void KZ_UIWindow::Invalidate()
         InvalidateRect(window_, nullptr, FALSE);
 }
 
+bool KZ_UIWindow::CanEndSession()
+{
+    return true;
+}
+
 void KZ_UIWindow::DropReference()
 {
     if (--references_ <= 0)
@@ -481,6 +486,10 @@ LRESULT CALLBACK KZ_UIWindow::WindowProc(HWND window, UINT message, WPARAM wPara
     case WM_CLOSE:
         object->OnClose();
         return 1;
+    case WM_QUERYENDSESSION:
+        if (!object->CanEndSession())
+            return FALSE;
+        break;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
         // A hosted radio button or push button paints the area around its text with the

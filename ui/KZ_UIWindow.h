@@ -41,6 +41,8 @@ public:
     virtual void OnClose();
     virtual void OnDestroy();
     virtual void Invalidate();
+    // WM_QUERYENDSESSION: false keeps the session (log-off, restart) from ending now.
+    virtual bool CanEndSession();
 
     // Ends an object that its creator holds (the top-level window at exit): destroys the native
     // window, whose destruction deletes the object; without one, deletes it directly.

@@ -232,16 +232,34 @@ void KZ_UIWizardTask::RunTask()
 {
     // A task that runs already refuses to start, and its worker will still post "End".
     bool endToCome = task_->IsRunning();
-    if (SUCCEEDED(task_->Start()))
+    if (SUCCEEDED(task_->Start())) {
         awaitingEnd_ = true;
-    else
+        BlockShutdown(true);
+    } else {
         AbandonTask(endToCome);
+    }
+}
+
+bool KZ_UIWizardTask::CanEndSession()
+{
+    return !awaitingEnd_;
+}
+
+void KZ_UIWizardTask::BlockShutdown(bool block)
+{
+    if (GetWindow() == nullptr)
+        return;
+    if (block)
+        ShutdownBlockReasonCreate(GetWindow(), GetMessage(L"ShutdownBlock.Reason").c_str());
+    else
+        ShutdownBlockReasonDestroy(GetWindow());
 }
 
 void KZ_UIWizardTask::DetachTask()
 {
     if (task_ == nullptr)
         return;
+    BlockShutdown(false);
     task_->Unsubscribe(taskEndSubscription_);
     task_->Unsubscribe(taskProgressSubscription_);
     taskEndSubscription_ = nullptr;
@@ -281,6 +299,7 @@ void KZ_UIWizardTask::OnTaskEnd(const char*, KZ_EventListener* publisher, void*)
         return;
     // The worker ended the running state before it posted this: it touches the task no more.
     awaitingEnd_ = false;
+    BlockShutdown(false);
     if (task_->GetResult() != 0) {
         if (!PlatformError::ShowMessageBox(GetWindow(), true)) {
             // Cancel: the task is kept; the window ends with the program.

@@ -46,6 +46,9 @@ public:
     KZ_UIProgressBar* GetProgressBar() const { return progressBar_; }
     // The task held by the wizard: running, or kept after a failure the user cancelled.
     AsyncTask* GetTask() const { return task_; }
+    // No while the task runs: log-off and restart wait for the install, and Windows shows the
+    // catalog text "ShutdownBlock.Reason" meanwhile.
+    bool CanEndSession() override;
 
 private:
     void OnCreate(const char* eventName, KZ_EventListener* publisher, void* userData);
@@ -65,6 +68,8 @@ private:
     // "End" of it is to come.
     void AbandonTask(bool endToCome);
     void DetachTask();
+    // The reason Windows shows while the session waits for the task, from its start to its end.
+    void BlockShutdown(bool block);
 
     AsyncTask* task_;
     KZ_UIPanel* welcomePage_;

@@ -242,7 +242,7 @@ bool InstallCheck::VerifyUninstallEntry(const std::wstring& installDirectory) co
     const std::wstring uninstaller = installDirectory + ProductFacts::kUninstaller;
     bool ok = CheckString(HKEY_LOCAL_MACHINE, key, L"DisplayName", ProductFacts::kDisplayName);
     ok = CheckString(HKEY_LOCAL_MACHINE, key, L"DisplayIcon", uninstaller + L",0") && ok;
-    ok = CheckString(HKEY_LOCAL_MACHINE, key, L"UninstallString", uninstaller) && ok;
+    ok = CheckString(HKEY_LOCAL_MACHINE, key, L"UninstallString", L"\"" + uninstaller + L"\"") && ok;
     ok = CheckString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", installDirectory) && ok;
     ok = CheckDword(HKEY_LOCAL_MACHINE, key, L"NoModify", 1) && ok;
     ok = CheckDword(HKEY_LOCAL_MACHINE, key, L"NoRepair", 1) && ok;
@@ -255,11 +255,11 @@ bool InstallCheck::VerifyRegistration(const std::wstring& installDirectory) cons
 {
     const std::wstring server = std::wstring(L"CLSID\\") + ProductFacts::kServerClass;
     const std::wstring control = std::wstring(L"CLSID\\") + ProductFacts::kControlClass;
-    const std::wstring player = installDirectory + ProductFacts::kPlayer;
+    const std::wstring quotedPlayer = L"\"" + installDirectory + ProductFacts::kPlayer + L"\"";
     const std::wstring environment = L" -env \"" + installDirectory + L"\\" + ProductFacts::kEnvironmentFile + L"\"";
 
     bool ok = CheckString(HKEY_CLASSES_ROOT, server, nullptr, ProductFacts::kDisplayName);
-    ok = CheckString(HKEY_CLASSES_ROOT, server + L"\\LocalServer32", nullptr, player + environment) && ok;
+    ok = CheckString(HKEY_CLASSES_ROOT, server + L"\\LocalServer32", nullptr, quotedPlayer + environment) && ok;
     ok = CheckString(HKEY_CLASSES_ROOT, server + L"\\InprocHandler32", nullptr, L"ole32.dll") && ok;
     ok = CheckKey(HKEY_CLASSES_ROOT, server + L"\\Implemented Categories\\" + ProductFacts::kScriptingCategory) && ok;
     ok = CheckKey(HKEY_CLASSES_ROOT, server + L"\\Implemented Categories\\" + ProductFacts::kInitialisingCategory) && ok;
@@ -280,7 +280,7 @@ bool InstallCheck::VerifyRegistration(const std::wstring& installDirectory) cons
     ok = CheckString(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr,
                      installDirectory + ProductFacts::kDocumentIcon + L",0") && ok;
     ok = CheckString(HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", nullptr,
-                     player + L" \"%1\"" + environment) && ok;
+                     quotedPlayer + L" \"%1\"" + environment) && ok;
     ok = CheckString(HKEY_CLASSES_ROOT, L".orlix", nullptr, progId) && ok;
     ok = CheckString(HKEY_CLASSES_ROOT, L".orx", nullptr, progId) && ok;
     if (GetEnvironmentVariableW(L"Zephyrix_QGM_Support", nullptr, 0) == 0) {

@@ -17,8 +17,9 @@ bool InstallCleanup::IsInstalled()
 bool InstallCleanup::RunInstalledUninstaller()
 {
     std::wstring uninstaller;
+    // In quotation marks, or bare as earlier setups wrote it.
     if (!RegistryProbe::ReadString(HKEY_LOCAL_MACHINE, ProductFacts::kUninstallKey, L"UninstallString", &uninstaller) ||
-        !FileProbe::IsFile(uninstaller))
+        !FileProbe::IsFile(uninstaller = uninstaller.substr(uninstaller[0] == L'"', uninstaller.find(L'"', 1) - 1)))
         return false;
     // From a copy, as the setup does: the uninstaller removes its own folder.
     const std::wstring copy = FileProbe::TempFolder() + L"\\kz-e2e-uninstall-" +

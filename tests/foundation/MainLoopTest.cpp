@@ -63,6 +63,26 @@ TEST(MainLoop, PostedEventsArriveInOrderOnTheLoopThread)
     EXPECT_FALSE(first.Post("Create"));
 }
 
+TEST(MainLoop, TheEventMessageFromAnotherPosterIsDropped)
+{
+    KZ_EventListener publisher;
+    Sink sink;
+    publisher.Subscribe("Progress", &sink, &Sink::OnEvent);
+    LoopThread loop;
+    ASSERT_TRUE(loop.Start());
+    // As any program can: to the event window (found by its class) and to the thread, with
+    // garbage, and with a live publisher and name.
+    const HWND window = FindWindowExW(HWND_MESSAGE, nullptr, L"KZ_EventWindow", nullptr);
+    ASSERT_NE(nullptr, window);
+    for (const LPARAM name : {LPARAM(0x10), reinterpret_cast<LPARAM>("Progress")}) {
+        const WPARAM target = name == 0x10 ? 0x5A5A5A5A : reinterpret_cast<WPARAM>(&publisher);
+        EXPECT_TRUE(PostMessageW(window, KZ_EventListener::GetEventMessage(), target, name));
+        EXPECT_TRUE(PostThreadMessageW(loop.ThreadId(), KZ_EventListener::GetEventMessage(), target, name));
+    }
+    EXPECT_TRUE(publisher.Post("Progress") && loop.Quit());
+    EXPECT_EQ(1u, sink.deliveries.size());
+}
+
 int g_translatorSaw[3];
 UINT g_translatorSawEvent;
 

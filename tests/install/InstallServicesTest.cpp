@@ -45,7 +45,7 @@ TEST_F(UninstallEntryTest, RegisterInstallWritesTheEntryWithTypesAndSizes)
 
     EXPECT_TRUE(Value(L"DisplayName").HoldsText(L"KZ Test Display"));
     EXPECT_TRUE(Value(L"DisplayIcon").HoldsText(uninstaller + L",0"));
-    EXPECT_TRUE(Value(L"UninstallString").HoldsText(uninstaller));
+    EXPECT_TRUE(Value(L"UninstallString").HoldsText(L"\"" + uninstaller + L"\""));
     EXPECT_TRUE(Value(L"InstallLocation").HoldsText(location));
     EXPECT_TRUE(Value(L"DisplayVersion").HoldsText(L"2.5.1"));
     for (const wchar_t* name : {L"NoModify", L"NoRepair"}) {
@@ -318,7 +318,7 @@ TEST_F(UninstallEntryTest, RegExeSeesTheEntry)
     for (const char* expected :
          {"DisplayName    REG_SZ    KZ Test Display",
           "DisplayIcon    REG_SZ    C:\\KZ\\intel_a\\Uninstall.exe,0",
-          "UninstallString    REG_SZ    C:\\KZ\\intel_a\\Uninstall.exe",
+          "UninstallString    REG_SZ    \"C:\\KZ\\intel_a\\Uninstall.exe\"",
           "InstallLocation    REG_SZ    C:\\KZ\\intel_a", "NoModify    REG_DWORD    0x1",
           "NoRepair    REG_DWORD    0x1", "DisplayVersion    REG_SZ    4.2"})
         EXPECT_NE(std::string::npos, output.find(expected)) << expected << "\n" << output;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "InstallTestSupport.h"
+#include <shellapi.h>  // after the system headers of the line above
 #include "foundation/PlatformError.h"
 #include "install/RegistryTree.h"
 #include "install/ServerModule.h"
@@ -47,15 +48,28 @@ protected:
     std::wstring extension_;
 };
 
+// Split as Windows reads a command: the program's path with its blanks is one argument.
+std::vector<std::wstring> SplitCommand(const std::wstring& command)
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(command.c_str(), &count);
+    std::vector<std::wstring> split(arguments, arguments + (arguments != nullptr ? count : 0));
+    LocalFree(arguments);
+    return split;
+}
+
 TEST_F(ComClassTest, ExecutableServerLayout)
 {
     ServerModule module(L"C:\\KZ Test\\intel_a\\code\\bin\\OrlixPlayer.exe");
     ASSERT_EQ(S_OK, module.RegisterComClass(clsid_, L"KZ Test Viewer", 1,
                                             L"C:\\KZ Test\\intel_a\\Environnement.txt"));
     EXPECT_EQ(L"KZ Test Viewer", Default(L""));
-    EXPECT_EQ(L"C:\\KZ Test\\intel_a\\code\\bin\\OrlixPlayer.exe -env \"C:\\KZ Test\\intel_a\\"
+    EXPECT_EQ(L"\"C:\\KZ Test\\intel_a\\code\\bin\\OrlixPlayer.exe\" -env \"C:\\KZ Test\\intel_a\\"
               L"Environnement.txt\"",
               Default(L"\\LocalServer32"));
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\KZ Test\\intel_a\\code\\bin\\OrlixPlayer.exe", L"-env",
+                                         L"C:\\KZ Test\\intel_a\\Environnement.txt"}),
+              SplitCommand(Default(L"\\LocalServer32")));
     EXPECT_EQ(L"ole32.dll", Default(L"\\InprocHandler32"));
     EXPECT_FALSE(Exists(L"\\InprocServer32"));
     EXPECT_TRUE(ValueNames(HKEY_CLASSES_ROOT, classKey_ + L"\\LocalServer32") ==
@@ -74,7 +88,7 @@ TEST_F(ComClassTest, EmptyEnvironmentLeavesTheModulePathAlone)
 {
     ServerModule module(L"C:\\KZ\\Viewer.exe");
     ASSERT_EQ(S_OK, module.RegisterComClass(clsid_, L"KZ Test Viewer", 0, L""));
-    EXPECT_EQ(L"C:\\KZ\\Viewer.exe", Default(L"\\LocalServer32"));
+    EXPECT_EQ(L"\"C:\\KZ\\Viewer.exe\"", Default(L"\\LocalServer32"));
     EXPECT_FALSE(Exists(L"\\Insertable"));
 }
 
@@ -167,12 +181,14 @@ TEST_F(ComClassTest, FileTypeLayout)
     ServerModule module(L"C:\\KZ\\Viewer.exe");
     ASSERT_EQ(S_OK, module.RegisterFileType(clsid_, progId_.c_str(), extension_.c_str(),
                                             L"Kaze Mar Orlix File", L"C:\\KZ\\File.ico",
-                                            L"C:\\KZ\\Viewer.exe", L"C:\\KZ\\Environnement.txt"));
+                                            L"C:\\My Apps\\Viewer.exe", L"C:\\KZ\\Environnement.txt"));
     EXPECT_EQ(L"Kaze Mar Orlix File", DefaultValue(HKEY_CLASSES_ROOT, progId_));
     EXPECT_EQ(clsidText_, DefaultValue(HKEY_CLASSES_ROOT, progId_ + L"\\CLSID"));
     EXPECT_EQ(L"C:\\KZ\\File.ico,0", DefaultValue(HKEY_CLASSES_ROOT, progId_ + L"\\DefaultIcon"));
-    EXPECT_EQ(L"C:\\KZ\\Viewer.exe \"%1\" -env \"C:\\KZ\\Environnement.txt\"",
+    EXPECT_EQ(L"\"C:\\My Apps\\Viewer.exe\" \"%1\" -env \"C:\\KZ\\Environnement.txt\"",
               DefaultValue(HKEY_CLASSES_ROOT, progId_ + L"\\shell\\open\\command"));
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\My Apps\\Viewer.exe", L"%1", L"-env", L"C:\\KZ\\Environnement.txt"}),
+              SplitCommand(DefaultValue(HKEY_CLASSES_ROOT, progId_ + L"\\shell\\open\\command")));
     EXPECT_EQ(progId_, DefaultValue(HKEY_CLASSES_ROOT, extension_));
     // No class key is made by a file type.
     EXPECT_FALSE(Exists(L""));
@@ -183,7 +199,7 @@ TEST_F(ComClassTest, FileTypeWithoutEnvironmentEndsWithTheDocumentPart)
     ServerModule module(L"C:\\KZ\\Viewer.exe");
     ASSERT_EQ(S_OK, module.RegisterFileType(clsid_, progId_.c_str(), extension_.c_str(), L"First",
                                             L"C:\\KZ\\File.ico", L"C:\\KZ\\Viewer.exe", L""));
-    EXPECT_EQ(L"C:\\KZ\\Viewer.exe \"%1\"",
+    EXPECT_EQ(L"\"C:\\KZ\\Viewer.exe\" \"%1\"",
               DefaultValue(HKEY_CLASSES_ROOT, progId_ + L"\\shell\\open\\command"));
     // A second extension on the same ProgID: the last description wins, both extensions bound.
     ASSERT_EQ(S_OK, module.RegisterFileType(clsid_, progId_.c_str(), (extension_ + L"b").c_str(),

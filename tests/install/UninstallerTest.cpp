@@ -1,4 +1,4 @@
-// Launch of a registered uninstaller from a temporary copy, with a stand-in uninstaller
+// Launch of a registered uninstaller from a private copy, with a stand-in uninstaller
 // (kz_fake_uninstaller.exe) that reports its command line and its own path and exits with 3.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,10 @@
 #include "install/InstallServices.h"
 
 using namespace kztest;
+
+// FolderSeams.cpp
+extern std::wstring g_folderDescriptor;
+extern bool g_failCopy;
 
 namespace {
 
@@ -33,6 +37,7 @@ protected:
         for (const std::wstring& copy : copies_)
             DeleteFileW(copy.c_str());
         SetEnvironmentVariableW(L"KZ_TEST_UNINSTALL_OUTPUT", nullptr);
+        g_failCopy = false;
     }
 
     void Register(const std::wstring& uninstaller)
@@ -68,36 +73,28 @@ protected:
     std::vector<std::wstring> copies_;
 };
 
-// temp folder + "\" + "{8-4-4-4-12}" + ".exe". The system reports the running image with
-// the doubled backslash folded into one, so both forms are accepted.
-bool IsTemporaryCopyName(const std::wstring& name, const std::wstring& temp)
+// <Windows>\Temp\{8-4-4-4-12}\kz_fake_uninstaller.exe: the folder, or "" for another path.
+std::wstring PrivateFolderOf(const std::wstring& program)
 {
-    if (name.size() < temp.size() || _wcsnicmp(name.c_str(), temp.c_str(), temp.size()) != 0)
-        return false;
-    size_t start = temp.size();
-    if (name.size() == start + 1 + 38 + 4 && name[start] == L'\\')
-        ++start;
-    if (name.size() != start + 38 + 4)
-        return false;
-    const std::wstring guid = name.substr(start, 38);
-    if (guid[0] != L'{' || guid[37] != L'}')
-        return false;
-    for (int i = 1; i < 37; ++i) {
-        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        if (dash ? guid[i] != L'-' : !iswxdigit(guid[i]) || iswlower(guid[i]))
-            return false;
-    }
-    return name.compare(name.size() - 4, 4, L".exe") == 0;
+    wchar_t temp[MAX_PATH];
+    lstrcpyW(temp + GetSystemWindowsDirectoryW(temp, MAX_PATH), L"\\Temp\\");
+    const std::wstring folder = program.substr(0, program.size() - 24);
+    GUID guid;
+    return _wcsicmp(program.c_str(), (temp + folder.substr(lstrlenW(temp)) + L"\\kz_fake_uninstaller.exe").c_str()) == 0 &&
+                   SUCCEEDED(CLSIDFromString(&folder[lstrlenW(temp)], &guid)) ? folder : std::wstring();
 }
 
-TEST_F(UninstallerTest, RunsAFreshCopyWithExactlyTheCommandLine)
+TEST_F(UninstallerTest, RunsACopyInAFreshFolderOfAdministratorsWithExactlyTheCommandLine)
 {
-    Register(uninstaller_);
-    wchar_t tempBuffer[MAX_PATH];
-    const std::wstring temp(tempBuffer, GetTempPathW(MAX_PATH, tempBuffer));
-
-    std::vector<std::wstring> programs;
+    std::vector<std::wstring> folders;
     for (int run = 0; run < 2; ++run) {
+        // Registered in quotation marks, and bare as earlier setups wrote it.
+        if (run == 0)
+            Register(uninstaller_);
+        else
+            ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_LOCAL_MACHINE, path_.c_str(), L"UninstallString", REG_SZ,
+                                                     uninstaller_.c_str(), (uninstaller_.size() + 1) * 2));
+        g_folderDescriptor.clear();
         // The stand-in exits with 3: the result is still success.
         ASSERT_EQ(S_OK, InstallServices::RunUninstaller(L" /Uninstall")) << run;
         std::wstring commandLine;
@@ -105,15 +102,16 @@ TEST_F(UninstallerTest, RunsAFreshCopyWithExactlyTheCommandLine)
         ASSERT_TRUE(Report(&commandLine, &program)) << run;
         copies_.push_back(program);
         EXPECT_EQ(L" /Uninstall", commandLine);
-        // The copy runs, not the registered program; the doubled backslash stays in its name.
-        EXPECT_NE(Lower(uninstaller_), Lower(program));
-        EXPECT_TRUE(IsTemporaryCopyName(program, temp)) << program;
-        programs.push_back(program);
+        const std::wstring folder = PrivateFolderOf(program);
+        EXPECT_FALSE(folder.empty()) << program;
+        // Made with it: only Administrators and SYSTEM, nothing inherited from the parent.
+        EXPECT_EQ(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", g_folderDescriptor);
+        // Both go once the run has ended.
+        EXPECT_FALSE(FileExists(program));
+        EXPECT_FALSE(DirectoryExists(folder));
+        folders.push_back(folder);
     }
-    EXPECT_NE(programs[0], programs[1]);
-    // Each copy is deleted once its run has ended: nothing is left in the temporary folder.
-    EXPECT_FALSE(FileExists(programs[0]));
-    EXPECT_FALSE(FileExists(programs[1]));
+    EXPECT_NE(folders[0], folders[1]);
     EXPECT_TRUE(FileExists(uninstaller_));
 }
 
@@ -150,16 +148,11 @@ TEST_F(UninstallerTest, MissingUninstallerFailsWithCreateProcess)
               ContextLines());
 }
 
-TEST_F(UninstallerTest, WithoutTemporaryFolderTheRegisteredProgramRuns)
+TEST_F(UninstallerTest, WithoutACopyTheRegisteredProgramRuns)
 {
     Register(uninstaller_);
-    wchar_t saved[MAX_PATH];
-    const DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-    SetEnvironmentVariableW(L"TMP", (L"C:\\" + std::wstring(300, L't')).c_str());
-    const HRESULT result = InstallServices::RunUninstaller(L" /Uninstall");
-    SetEnvironmentVariableW(L"TMP", savedLength != 0 ? saved : nullptr);
-
-    ASSERT_EQ(S_OK, result);
+    g_failCopy = true;
+    ASSERT_EQ(S_OK, InstallServices::RunUninstaller(L" /Uninstall"));
     std::wstring commandLine;
     std::wstring program;
     ASSERT_TRUE(Report(&commandLine, &program));

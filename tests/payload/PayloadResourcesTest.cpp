@@ -442,6 +442,8 @@ TEST_F(PayloadResources, SetupWindowChainAnswersEveryKey)
         {L"Progress.Extract", L"Extract files to installation directory..."},
         {L"Progress.Register", L"Register application..."},
         {L"Progress.Complete", L"Installation complete"},
+        {L"ShutdownBlock.Reason",
+         L"Kaze Mar Orlix Player is being installed. Wait until the installation has ended before you restart or log off."},
         {L"ExtractResourceArchive", L"Unable to extract files"},
         {L"RegisterInstall", L"Unable to register un-installer"},
         {L"Register", L"Unable to register program files"},

@@ -146,7 +146,8 @@ protected:
         WriteEntry(location_);
     }
 
-    // InstallLocation as the setup stores it: 2n bytes, no terminator.
+    // As the setup stores them: InstallLocation in 2n bytes without terminator, UninstallString
+    // in quotation marks.
     static void WriteEntry(const std::wstring& location)
     {
         HKEY key = nullptr;
@@ -156,7 +157,7 @@ protected:
         EXPECT_EQ(RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(padded.c_str()),
                                  static_cast<DWORD>(location.size() * sizeof(wchar_t))),
                   ERROR_SUCCESS);
-        const std::wstring uninstaller = location + L"\\code\\bin\\OrlixPlayerUninstall.exe";
+        const std::wstring uninstaller = L"\"" + location + L"\\code\\bin\\OrlixPlayerUninstall.exe\"";
         EXPECT_EQ(RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(uninstaller.c_str()),
                                  static_cast<DWORD>((uninstaller.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);

@@ -175,7 +175,7 @@ TEST_F(InstallTest, TheGenericTaskInstallsTheFilesAndTheUninstallEntry)
     std::wstring uninstaller = install_ + kUninstaller;
     ExpectText(HKEY_LOCAL_MACHINE, kEntry, L"DisplayName", L"Kaze Mar Orlix Player");
     ExpectText(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", uninstaller + L",0");
-    ExpectText(HKEY_LOCAL_MACHINE, kEntry, L"UninstallString", uninstaller);
+    ExpectText(HKEY_LOCAL_MACHINE, kEntry, L"UninstallString", L"\"" + uninstaller + L"\"");
     ExpectText(HKEY_LOCAL_MACHINE, kEntry, L"InstallLocation", install_);
     ExpectText(HKEY_LOCAL_MACHINE, kEntry, L"DisplayVersion", version.c_str());
     ExpectDword(HKEY_LOCAL_MACHINE, kEntry, L"NoModify", 1);
@@ -281,7 +281,7 @@ TEST_F(InstallTest, TheProductInstallRegistersEverythingAndItsUninstallerRemoves
     // The local server.
     const std::wstring server = L"CLSID\\" + GuidText(KZOrlixPlayerSetupTask::kServerClass);
     ExpectText(HKEY_CLASSES_ROOT, server + L"\\LocalServer32", nullptr,
-               bin + L"OrlixPlayer.exe -env \"" + environment + L"\"");
+               L"\"" + bin + L"OrlixPlayer.exe\" -env \"" + environment + L"\"");
     ExpectText(HKEY_CLASSES_ROOT, server + L"\\InprocHandler32", nullptr, L"ole32.dll");
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, server + L"\\Insertable"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, server + L"\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}"));
@@ -289,7 +289,7 @@ TEST_F(InstallTest, TheProductInstallRegistersEverythingAndItsUninstallerRemoves
     for (const wchar_t* extension : {L".orlix", L".orx", L".qgm"})
         ExpectText(HKEY_CLASSES_ROOT, extension, nullptr, L"OrlixPlayer");
     ExpectText(HKEY_CLASSES_ROOT, L"OrlixPlayer\\shell\\open\\command", nullptr,
-               bin + L"OrlixPlayer.exe \"%1\" -env \"" + environment + L"\"");
+               L"\"" + bin + L"OrlixPlayer.exe\" \"%1\" -env \"" + environment + L"\"");
 
     // The environment file the tool wrote, with its setting line rewritten.
     std::string bytes;

@@ -147,7 +147,7 @@ TEST_F(RegistrationTest, ServerClassAndDocumentTypes)
     ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, server, nullptr, &text));
     EXPECT_EQ(L"Kaze Mar Orlix Player", text);
     ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, server + L"\\LocalServer32", nullptr, &text));
-    EXPECT_EQ(module + L" -env \"" + environment + L"\"", text);
+    EXPECT_EQ(L"\"" + module + L"\" -env \"" + environment + L"\"", text);
     ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, server + L"\\InprocHandler32", nullptr, &text));
     EXPECT_EQ(L"ole32.dll", text);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, server + L"\\Insertable"));
@@ -165,7 +165,7 @@ TEST_F(RegistrationTest, ServerClassAndDocumentTypes)
     ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, L"OrlixPlayer\\DefaultIcon", nullptr, &text));
     EXPECT_EQ(Install() + L"\\resources\\graphic\\OrlixFile.ico,0", text);
     ASSERT_TRUE(ReadText(HKEY_CLASSES_ROOT, L"OrlixPlayer\\shell\\open\\command", nullptr, &text));
-    EXPECT_EQ(module + L" \"%1\" -env \"" + environment + L"\"", text);
+    EXPECT_EQ(L"\"" + module + L"\" \"%1\" -env \"" + environment + L"\"", text);
 }
 
 TEST_F(RegistrationTest, QgmOnlyWithTheVariable)

@@ -385,7 +385,8 @@ TEST_F(WizardTask, ProgressAndEndOfASuccessfulTask)
     EXPECT_EQ(g_lastPos, 2u);
     EXPECT_EQ(wizard_->GetStatusLabel()->GetText(), L"Register application...");
 
-    // Closing or finishing while the task runs does nothing.
+    // Log-off and restart wait for the running task; closing or finishing does nothing.
+    EXPECT_EQ(FALSE, SendMessageW(wizard_->GetWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     SendMessageW(wizard_->GetWindow(), WM_CLOSE, 0, 0);
     wizard_->Publish("Finish");
     Pump();
@@ -403,7 +404,8 @@ TEST_F(WizardTask, ProgressAndEndOfASuccessfulTask)
     EXPECT_FALSE(wizard_->GetCancelButton()->IsEnabled());
     EXPECT_EQ(WindowText(wizard_->GetNextButton()->GetControl()), L"&Finish");
 
-    // Without a task the close request ends the program.
+    // Without a task the session may end, and the close request ends the program.
+    EXPECT_EQ(TRUE, SendMessageW(wizard_->GetWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     SendMessageW(wizard_->GetWindow(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(TakeQuit());
     SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));

@@ -17,12 +17,8 @@ bool DeliverOne(MSG& message, bool* quit)
         g_quitSeen = true;
         return true;
     }
-    if (message.message == KZ_EventListener::GetEventMessage() && message.hwnd == nullptr) {
-        KZ_EventListener* publisher = reinterpret_cast<KZ_EventListener*>(message.wParam);
-        if (publisher != nullptr)
-            publisher->Publish(reinterpret_cast<const char*>(message.lParam));
+    if (KZ_EventListener::DeliverPosted(message))
         return true;
-    }
     if (KZ_UIPopup::PreTranslateKey(&message))
         return true;
     TranslateMessage(&message);

@@ -10,8 +10,8 @@ bool IsBlank(wchar_t c);
 // The arguments after the program's own name. A line that starts with a blank has no program
 // name (CreateProcessW with an application name and the command line " /Uninstall"). An
 // unquoted program name may hold blanks, as in the shell's open commands and the uninstall
-// entry, so the running module's path is recognised as a whole before falling back to the
-// first blank.
+// entry that earlier setups wrote, so the running module's path is recognised as a whole
+// before falling back to the first blank.
 const wchar_t* Arguments(const wchar_t* line);
 
 // Splits text into at most `capacity` arguments, in place. An argument that starts with a

@@ -8,7 +8,16 @@
 #include <windows.h>
 
 #include "Uninstaller.h"
+#include "foundation/SystemLibraries.h"
 #include "payload/programs/common/CommandLine.h"
+
+// It asks for administrator rights as setup.exe does, and may run from a folder the user can
+// write (an installation folder the user chose): library search by name goes to the system
+// folder before any of its code runs. Sorted in among the C runtime's own TLS callbacks.
+extern "C" {
+extern PIMAGE_TLS_CALLBACK kz_systemLibrariesOnly;
+__attribute__((section(".CRT$XLB"), used)) PIMAGE_TLS_CALLBACK kz_systemLibrariesOnly = SystemLibraries::OnProcessAttach;
+}
 
 namespace {
 

@@ -186,8 +186,10 @@ void Uninstaller::ReadRegisteredUninstaller()
     wchar_t value[kMaxPath];
     if (ReadEntryText(L"UninstallString", value, kMaxPath) != ERROR_SUCCESS)
         return;
-    CollapseSeparators(value);
-    const DWORD length = GetFullPathNameW(value, kMaxPath, uninstaller_, nullptr);
+    // In quotation marks, or bare as earlier setups wrote it.
+    wchar_t* program = PathText::CommandProgram(value);
+    CollapseSeparators(program);
+    const DWORD length = GetFullPathNameW(program, kMaxPath, uninstaller_, nullptr);
     if (length == 0 || length >= static_cast<DWORD>(kMaxPath))
         uninstaller_[0] = 0;
 }
