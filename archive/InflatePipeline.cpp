@@ -5,18 +5,21 @@
 #include <zlib.h>
 
 #include "archive/ArchiveFormat.h"
+#include "archive/BlockStager.h"
 #include "archive/StreamInflate.h"
 
 InflatePipeline::InflatePipeline()
     : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), stop_(false), finished_(false),
       current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0), produced_(0),
-      ended_(false)
+      ended_(false), targets_(nullptr), rootLength_(0), claimed_(0), stagerEnded_(true)
 {
     InitializeCriticalSection(&lock_);
     InitializeConditionVariable(&changed_);
     std::memset(slots_, 0, sizeof slots_);
     for (int i = 0; i < kSlots; ++i)
         states_[i] = kFree;
+    for (int i = 0; i < kRuns; ++i)
+        runs_[i].state = kUnused;
 }
 
 InflatePipeline::~InflatePipeline()
@@ -25,7 +28,8 @@ InflatePipeline::~InflatePipeline()
     DeleteCriticalSection(&lock_);
 }
 
-bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count)
+bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count,
+                           const WStringArray* targets, int rootLength)
 {
     if (thread_)
         return false;
@@ -48,7 +52,24 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     if (!thread_)
         return false;
     SetThreadPriority(thread_.get(), GetThreadPriority(GetCurrentThread()));
+    targets_ = targets;
+    rootLength_ = rootLength;
+    claimed_ = 0;
+    stagerEnded_ = true;
+    // Without the stager's window or thread the helper alone does the work, as before.
+    if (targets != nullptr && !stagerWindow_)
+        stagerWindow_.reset(new (std::nothrow) unsigned char[BlockStager::kWindow]);
+    if (targets != nullptr && stagerWindow_) {
+        stagerEnded_ = false;
+        stager_.reset(CreateThread(nullptr, 0, StagerProc, this, CREATE_SUSPENDED, nullptr));
+        if (stager_)
+            SetThreadPriority(stager_.get(), GetThreadPriority(GetCurrentThread()));
+        else
+            stagerEnded_ = true;
+    }
     ResumeThread(thread_.get());
+    if (stager_)
+        ResumeThread(stager_.get());
     return true;
 }
 
@@ -90,6 +111,11 @@ void InflatePipeline::Release()
 {
     EnterCriticalSection(&lock_);
     if (filled_ > 0) {
+        if (slots_[head_].kind == kStaged) {
+            StagedRun& run = runs_[slots_[head_].block];
+            run.temporaries.Clear();
+            run.state = kUnused;
+        }
         states_[head_] = kFree;
         head_ = (head_ + 1) % kSlots;
         --filled_;
@@ -132,6 +158,152 @@ void InflatePipeline::Stop()
     LeaveCriticalSection(&lock_);
     WaitForSingleObject(thread_.get(), INFINITE);
     thread_.reset();
+    if (stager_)
+        WaitForSingleObject(stager_.get(), INFINITE);
+    stager_.reset();
+    // Runs staged and never moved: the extraction stopped before them.
+    for (int i = 0; i < kRuns; ++i) {
+        for (int k = 0; k < runs_[i].temporaries.Count(); ++k)
+            DeleteFileW(runs_[i].temporaries.At(k).c_str());
+        runs_[i].temporaries.Clear();
+        runs_[i].state = kUnused;
+    }
+}
+
+bool InflatePipeline::AwaitStaged(const Piece& piece, const WStringArray** temporaries)
+{
+    StagedRun& run = runs_[piece.block];
+    EnterCriticalSection(&lock_);
+    // The worker inflates pending small blocks meanwhile rather than wait.
+    while (run.state == kStaging && !stagerEnded_) {
+        if (!InflateOnePending())
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    }
+    const bool staged = run.state == kRunStaged;
+    LeaveCriticalSection(&lock_);
+    *temporaries = &run.temporaries;
+    return staged;
+}
+
+bool InflatePipeline::Stopping(void* self)
+{
+    InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
+    EnterCriticalSection(&pipeline->lock_);
+    const bool stop = pipeline->stop_;
+    LeaveCriticalSection(&pipeline->lock_);
+    return stop;
+}
+
+int InflatePipeline::RunEnd(int i) const
+{
+    int end = i + 1;
+    while (end < count_ && entries_[end].block == entries_[i].block)
+        ++end;
+    return end;
+}
+
+int InflatePipeline::Claim(int i, int* run)
+{
+    EnterCriticalSection(&lock_);
+    *run = -1;
+    int end = 0;
+    for (int r = 0; r < kRuns; ++r) {
+        if (runs_[r].state != kUnused && runs_[r].first == i) {
+            *run = r;
+            end = runs_[r].end;
+        }
+    }
+    if (*run < 0) {
+        end = RunEnd(i);
+        if (claimed_ < end)
+            claimed_ = end;
+    }
+    LeaveCriticalSection(&lock_);
+    return end;
+}
+
+// The first run from `from` on that the stager could take: a large block's entries, in order
+// inside it. *ready when each target has a folder already (the stager makes none: folders come
+// in list order, from the worker).
+int InflatePipeline::FindLargeRun(int from, int* end, bool* ready) const
+{
+    BlockStager probe(nullptr, rootLength_, nullptr, nullptr);
+    for (int first = from; first < count_; first = *end) {
+        *end = RunEnd(first);
+        ArchiveFormat::BlockHeader header;
+        if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header) ||
+            header.contentSize <= kPieceSize)
+            continue;
+        bool ordered = true;
+        for (int i = first + 1; i < *end && ordered; ++i)
+            ordered = entries_[i].offset >= entries_[i - 1].offset + entries_[i - 1].storedLength;
+        if (!ordered)
+            continue;
+        *ready = true;
+        for (int i = first; i < *end && *ready; ++i)
+            *ready = probe.HasFolder(targets_->At(i));
+        return first;
+    }
+    return count_;
+}
+
+DWORD WINAPI InflatePipeline::StagerProc(void* self)
+{
+    InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
+    pipeline->Stage();
+    EnterCriticalSection(&pipeline->lock_);
+    pipeline->stagerEnded_ = true;
+    WakeAllConditionVariable(&pipeline->changed_);
+    LeaveCriticalSection(&pipeline->lock_);
+    return 0;
+}
+
+void InflatePipeline::Stage()
+{
+    BlockStager stager(stagerWindow_.get(), rootLength_, Stopping, this);
+    EnterCriticalSection(&lock_);
+    while (!stop_) {
+        int slot = 0;
+        while (slot < kRuns && runs_[slot].state != kUnused)
+            ++slot;
+        if (slot == kRuns) {
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+            continue;
+        }
+        // The scan reads only the archive and the folders: the others go on meanwhile, and a
+        // run the helper claimed in between is looked for again.
+        const int from = claimed_;
+        LeaveCriticalSection(&lock_);
+        int end = 0;
+        bool ready = false;
+        const int first = FindLargeRun(from, &end, &ready);
+        EnterCriticalSection(&lock_);
+        if (first >= count_)
+            break;
+        if (claimed_ > first)
+            continue;
+        if (!ready) {
+            // Its folder comes with an earlier file: looked at again once the helper moves on.
+            while (!stop_ && claimed_ == from)
+                SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+            continue;
+        }
+        claimed_ = end;
+        StagedRun& run = runs_[slot];
+        run.first = first;
+        run.end = end;
+        run.state = kStaging;
+        LeaveCriticalSection(&lock_);
+        ArchiveFormat::BlockHeader header;
+        ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header);
+        const BlockStager::Block block = {source_ + header.offset + ArchiveFormat::kBlockHeaderSize,
+                                          header.compressedSize, header.contentSize};
+        const bool staged = stager.Stage(block, entries_, *targets_, first, end, &run.temporaries);
+        EnterCriticalSection(&lock_);
+        run.state = staged ? kRunStaged : kUnstaged;
+        WakeAllConditionVariable(&changed_);
+    }
+    LeaveCriticalSection(&lock_);
 }
 
 DWORD WINAPI InflatePipeline::HelperProc(void* self)
@@ -249,12 +421,28 @@ bool InflatePipeline::EmitWindows(int entry, long long to, bool wanted)
 void InflatePipeline::Run()
 {
     int i = 0;
+    int claimedEnd = 0;
     while (i < count_) {
         const Entry& entry = entries_[i];
         // Leaving a large block: its check comes before anything of the next block, and a
         // failure names the last entry written from it.
         if (stream_ && streamBlock_ != entry.block && !FinishStream(i - 1))
             return;
+        if (i >= claimedEnd) {
+            int run = -1;
+            claimedEnd = Claim(i, &run);
+            if (run >= 0) {
+                // The stager's: the worker takes it from there, in its place in the list.
+                Piece* piece = BeginPiece(kStaged, i);
+                if (piece == nullptr)
+                    return;
+                piece->block = run;
+                piece->to = claimedEnd;
+                Publish();
+                i = claimedEnd;
+                continue;
+            }
+        }
         const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
         ArchiveFormat::BlockHeader header;
         const bool located = ArchiveFormat::LocateBlock(source_, dataEnd_, entry.block, &header);

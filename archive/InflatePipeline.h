@@ -3,6 +3,7 @@
 
 #include "archive/StreamInflate.h"
 #include "foundation/Platform.h"
+#include "foundation/WStringArray.h"
 
 // Inflates the blocks of an extraction on a helper thread, one step ahead of the worker that
 // writes the files: while the worker writes the files of one block, the helper inflates the
@@ -12,6 +13,12 @@
 // windows come from one stream, on the helper only. Neither side records an error while
 // inflating: each piece carries a status that the worker records when it comes to it, so the
 // first failure is reported as the serial extraction would report it.
+//
+// A second thread, the stager, takes large blocks further on in the list that nobody has
+// started: it inflates one and writes the run of its entries to temporary files, while the
+// helper streams another large block to the worker. When the worker comes to that run it
+// moves the files over their targets in list order; a run the stager could not write is
+// written by the worker itself, serially.
 class InflatePipeline {
 public:
     // One entry of the list, as Archive::Find reports it.
@@ -26,6 +33,7 @@ public:
         kWindow,    // [from, to) of a large block's content while `entry` is written; `wanted` when
                     // those are the entry's bytes rather than a gap before it
         kCheck,     // a large block's stream was run to its end: status tells whether it passed
+        kStaged,    // entries [entry, to) are the stager's run number `block`: see AwaitStaged
         kEnd,       // nothing follows
     };
     struct Piece {
@@ -51,12 +59,20 @@ public:
 
     // Starts the helper on the entries (the array stays the caller's until Stop). False when
     // the buffers or the thread cannot be had; nothing is recorded then (the caller extracts
-    // without a helper).
-    bool Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count);
+    // without a helper). With targets (each entry's target path, private copies for the
+    // stager, the first rootLength characters the install folder) a stager starts too, when
+    // it can be had.
+    bool Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count,
+               const WStringArray* targets = nullptr, int rootLength = 0);
     // Next piece in order; waits for it. The piece stays the caller's until Release.
     const Piece& Take();
     void Release();
-    // Makes the helper stop at its next step and waits for it to end.
+    // For a kStaged piece: waits for the stager's run. True when it is staged: *temporaries
+    // then holds a temporary file for each of its entries, in order, to be moved over the
+    // targets (what is not moved is removed at Stop). False: nothing of it is left on disk.
+    bool AwaitStaged(const Piece& piece, const WStringArray** temporaries);
+    // Makes the helper and the stager stop at their next step, waits for them to end and
+    // removes the temporary files of runs still held.
     void Stop();
 
 private:
@@ -65,6 +81,15 @@ private:
 
     static DWORD WINAPI HelperProc(void* self);
     void Run();
+    static DWORD WINAPI StagerProc(void* self);
+    void Stage();
+    static bool Stopping(void* self);
+    // First entry after the run of entries of entry i's block that starts at i.
+    int RunEnd(int i) const;
+    // Helper side, at the start of a run: the end of the stager's run starting at i (its slot
+    // in *run), else claims the run for the helper and returns its end (*run -1).
+    int Claim(int i, int* run);
+    int FindLargeRun(int from, int* end, bool* ready) const;
     // A slot from its reservation in list order until the worker releases it.
     enum SlotState { kFree, kFilling, kPending, kInflating, kReady };
 
@@ -101,4 +126,20 @@ private:
     int streamContent_;
     long long produced_;
     bool ended_;
+    // The stager's runs, from its claim until the worker releases their piece.
+    enum RunState { kUnused, kStaging, kRunStaged, kUnstaged };
+    struct StagedRun {
+        int first;
+        int end;
+        RunState state;
+        WStringArray temporaries;
+    };
+    static const int kRuns = 4;
+    StagedRun runs_[kRuns];
+    ScopedKernelHandle stager_;
+    const WStringArray* targets_;
+    int rootLength_;
+    int claimed_;       // entries before this are the helper's or the stager's
+    bool stagerEnded_;
+    std::unique_ptr<unsigned char[]> stagerWindow_;
 };
