@@ -305,7 +305,7 @@ private:
         const WString target = installFolder_ + L"\\" + name;
         MakeFolder(target, state_);
         const wchar_t* temporary = staged_->At(index - piece.entry).c_str();
-        if (!MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+        if (!MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             PlatformError::SetSystemError();
             PlatformError::AddContext(nullptr, L"CreateFile.Write", target);
             PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
