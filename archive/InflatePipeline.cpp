@@ -15,6 +15,7 @@ InflatePipeline::InflatePipeline()
 {
     InitializeCriticalSection(&lock_);
     InitializeConditionVariable(&changed_);
+    InitializeConditionVariable(&stagerWake_);
     std::memset(slots_, 0, sizeof slots_);
     for (int i = 0; i < kSlots; ++i)
         states_[i] = kFree;
@@ -115,6 +116,7 @@ void InflatePipeline::Release()
             StagedRun& run = runs_[slots_[head_].block];
             run.temporaries.Clear();
             run.state = kUnused;
+            WakeConditionVariable(&stagerWake_);
         }
         states_[head_] = kFree;
         head_ = (head_ + 1) % kSlots;
@@ -155,6 +157,7 @@ void InflatePipeline::Stop()
     EnterCriticalSection(&lock_);
     stop_ = true;
     WakeAllConditionVariable(&changed_);
+    WakeAllConditionVariable(&stagerWake_);
     LeaveCriticalSection(&lock_);
     WaitForSingleObject(thread_.get(), INFINITE);
     thread_.reset();
@@ -215,8 +218,10 @@ int InflatePipeline::Claim(int i, int* run)
     }
     if (*run < 0) {
         end = RunEnd(i);
-        if (claimed_ < end)
+        if (claimed_ < end) {
             claimed_ = end;
+            WakeConditionVariable(&stagerWake_);
+        }
     }
     LeaveCriticalSection(&lock_);
     return end;
@@ -267,7 +272,7 @@ void InflatePipeline::Stage()
         while (slot < kRuns && runs_[slot].state != kUnused)
             ++slot;
         if (slot == kRuns) {
-            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+            SleepConditionVariableCS(&stagerWake_, &lock_, INFINITE);
             continue;
         }
         // The scan reads only the archive and the folders: the others go on meanwhile, and a
@@ -285,7 +290,7 @@ void InflatePipeline::Stage()
         if (!ready) {
             // Its folder comes with an earlier file: looked at again once the helper moves on.
             while (!stop_ && claimed_ == from)
-                SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+                SleepConditionVariableCS(&stagerWake_, &lock_, INFINITE);
             continue;
         }
         claimed_ = end;

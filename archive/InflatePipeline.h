@@ -137,6 +137,8 @@ private:
     static const int kRuns = 4;
     StagedRun runs_[kRuns];
     ScopedKernelHandle stager_;
+    // The stager waits on its own: only a freed run or a claim wakes it, not every piece.
+    CONDITION_VARIABLE stagerWake_;
     const WStringArray* targets_;
     int rootLength_;
     int claimed_;       // entries before this are the helper's or the stager's
