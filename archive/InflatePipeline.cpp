@@ -11,7 +11,7 @@
 InflatePipeline::InflatePipeline()
     : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), stop_(false), finished_(false),
       current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0), produced_(0),
-      ended_(false), targets_(nullptr), rootLength_(0), claimed_(0), stagerEnded_(true)
+      ended_(false), runCount_(0), targets_(nullptr), rootLength_(0), claimed_(0), stagerEnded_(true)
 {
     InitializeCriticalSection(&lock_);
     InitializeConditionVariable(&changed_);
@@ -19,8 +19,6 @@ InflatePipeline::InflatePipeline()
     std::memset(slots_, 0, sizeof slots_);
     for (int i = 0; i < kSlots; ++i)
         states_[i] = kFree;
-    for (int i = 0; i < kRuns; ++i)
-        runs_[i].state = kUnused;
 }
 
 InflatePipeline::~InflatePipeline()
@@ -57,10 +55,13 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     rootLength_ = rootLength;
     claimed_ = 0;
     stagerEnded_ = true;
-    // Without the stager's window or thread the helper alone does the work, as before.
-    if (targets != nullptr && !stagerWindow_)
+    runCount_ = 0;
+    // Without the stager's window, runs or thread the helper alone does the work, as before.
+    if (targets != nullptr) {
         stagerWindow_.reset(new (std::nothrow) unsigned char[BlockStager::kWindow]);
-    if (targets != nullptr && stagerWindow_) {
+        runs_.reset(new (std::nothrow) StagedRun[static_cast<size_t>(count) + 1]);
+    }
+    if (targets != nullptr && stagerWindow_ && runs_) {
         stagerEnded_ = false;
         stager_.reset(CreateThread(nullptr, 0, StagerProc, this, CREATE_SUSPENDED, nullptr));
         if (stager_)
@@ -112,12 +113,8 @@ void InflatePipeline::Release()
 {
     EnterCriticalSection(&lock_);
     if (filled_ > 0) {
-        if (slots_[head_].kind == kStaged) {
-            StagedRun& run = runs_[slots_[head_].block];
-            run.temporaries.Clear();
-            run.state = kUnused;
-            WakeConditionVariable(&stagerWake_);
-        }
+        if (slots_[head_].kind == kStaged)
+            runs_[slots_[head_].block].temporaries.Clear();
         states_[head_] = kFree;
         head_ = (head_ + 1) % kSlots;
         --filled_;
@@ -165,12 +162,12 @@ void InflatePipeline::Stop()
         WaitForSingleObject(stager_.get(), INFINITE);
     stager_.reset();
     // Runs staged and never moved: the extraction stopped before them.
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < runCount_; ++i) {
         for (int k = 0; k < runs_[i].temporaries.Count(); ++k)
             DeleteFileW(runs_[i].temporaries.At(k).c_str());
         runs_[i].temporaries.Clear();
-        runs_[i].state = kUnused;
     }
+    runCount_ = 0;
 }
 
 bool InflatePipeline::AwaitStaged(const Piece& piece, const WStringArray** temporaries)
@@ -210,8 +207,8 @@ int InflatePipeline::Claim(int i, int* run)
     EnterCriticalSection(&lock_);
     *run = -1;
     int end = 0;
-    for (int r = 0; r < kRuns; ++r) {
-        if (runs_[r].state != kUnused && runs_[r].first == i) {
+    for (int r = 0; r < runCount_; ++r) {
+        if (runs_[r].first == i) {
             *run = r;
             end = runs_[r].end;
         }
@@ -227,29 +224,22 @@ int InflatePipeline::Claim(int i, int* run)
     return end;
 }
 
-// The first run from `from` on that the stager could take: a large block's entries, in order
-// inside it. *ready when each target has a folder already (the stager makes none: folders come
-// in list order, from the worker).
-int InflatePipeline::FindLargeRun(int from, int* end, bool* ready) const
+bool InflatePipeline::Stageable(int first, int end, bool* ready) const
 {
-    BlockStager probe(nullptr, rootLength_, nullptr, nullptr);
-    for (int first = from; first < count_; first = *end) {
-        *end = RunEnd(first);
-        ArchiveFormat::BlockHeader header;
-        if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header) ||
-            header.contentSize <= kPieceSize)
-            continue;
-        bool ordered = true;
-        for (int i = first + 1; i < *end && ordered; ++i)
-            ordered = entries_[i].offset >= entries_[i - 1].offset + entries_[i - 1].storedLength;
-        if (!ordered)
-            continue;
-        *ready = true;
-        for (int i = first; i < *end && *ready; ++i)
-            *ready = probe.HasFolder(targets_->At(i));
-        return first;
+    ArchiveFormat::BlockHeader header;
+    if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header) ||
+        header.contentSize <= kPieceSize)
+        return false;
+    for (int i = first + 1; i < end; ++i) {
+        if (entries_[i].offset < entries_[i - 1].offset + entries_[i - 1].storedLength)
+            return false;
     }
-    return count_;
+    // The stager makes no folder: folders come in list order, from the worker.
+    const BlockStager probe(nullptr, rootLength_, nullptr, nullptr);
+    *ready = true;
+    for (int i = first; i < end && *ready; ++i)
+        *ready = probe.HasFolder(targets_->At(i));
+    return true;
 }
 
 DWORD WINAPI InflatePipeline::StagerProc(void* self)
@@ -265,36 +255,39 @@ DWORD WINAPI InflatePipeline::StagerProc(void* self)
 
 void InflatePipeline::Stage()
 {
+    // The runs' starts, found from the front; the stager takes them from the back, so that the
+    // worker, coming from the front, finds them done.
+    const std::unique_ptr<int[]> starts(new (std::nothrow) int[static_cast<size_t>(count_) + 1]);
+    if (!starts)
+        return;
+    int runs = 0;
+    for (int i = 0; i < count_; i = RunEnd(i))
+        starts[runs++] = i;
+    starts[runs] = count_;
     BlockStager stager(stagerWindow_.get(), rootLength_, Stopping, this);
+    int r = runs - 1;
     EnterCriticalSection(&lock_);
-    while (!stop_) {
-        int slot = 0;
-        while (slot < kRuns && runs_[slot].state != kUnused)
-            ++slot;
-        if (slot == kRuns) {
-            SleepConditionVariableCS(&stagerWake_, &lock_, INFINITE);
+    // Until it meets the helper: what the helper has claimed is the helper's.
+    while (!stop_ && r >= 0 && starts[r] >= claimed_) {
+        const int first = starts[r];
+        const int end = starts[r + 1];
+        const int seen = claimed_;
+        LeaveCriticalSection(&lock_);
+        bool ready = false;
+        const bool takes = Stageable(first, end, &ready);
+        EnterCriticalSection(&lock_);
+        if (!takes || claimed_ > first) {
+            --r;
             continue;
         }
-        // The scan reads only the archive and the folders: the others go on meanwhile, and a
-        // run the helper claimed in between is looked for again.
-        const int from = claimed_;
-        LeaveCriticalSection(&lock_);
-        int end = 0;
-        bool ready = false;
-        const int first = FindLargeRun(from, &end, &ready);
-        EnterCriticalSection(&lock_);
-        if (first >= count_)
-            break;
-        if (claimed_ > first)
-            continue;
         if (!ready) {
-            // Its folder comes with an earlier file: looked at again once the helper moves on.
-            while (!stop_ && claimed_ == from)
+            // The install folder comes with the first file: looked at again once the helper
+            // moves on.
+            while (!stop_ && claimed_ == seen)
                 SleepConditionVariableCS(&stagerWake_, &lock_, INFINITE);
             continue;
         }
-        claimed_ = end;
-        StagedRun& run = runs_[slot];
+        StagedRun& run = runs_[runCount_++];
         run.first = first;
         run.end = end;
         run.state = kStaging;
@@ -307,6 +300,7 @@ void InflatePipeline::Stage()
         EnterCriticalSection(&lock_);
         run.state = staged ? kRunStaged : kUnstaged;
         WakeAllConditionVariable(&changed_);
+        --r;
     }
     LeaveCriticalSection(&lock_);
 }

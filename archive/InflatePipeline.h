@@ -14,10 +14,11 @@
 // inflating: each piece carries a status that the worker records when it comes to it, so the
 // first failure is reported as the serial extraction would report it.
 //
-// A second thread, the stager, takes large blocks further on in the list that nobody has
-// started: it inflates one and writes the run of its entries to temporary files, while the
-// helper streams another large block to the worker. When the worker comes to that run it
-// moves the files over their targets in list order; a run the stager could not write is
+// A second thread, the stager, takes the large blocks from the end of the list backwards
+// until it meets the helper: it inflates one and writes the run of its entries to temporary
+// files, while the helper streams the list from the front to the worker. When the worker
+// comes to a staged run it moves the files over their targets in list order (by then the
+// stager is long done with it, save where the two met); a run the stager could not write is
 // written by the worker itself, serially.
 class InflatePipeline {
 public:
@@ -86,10 +87,12 @@ private:
     static bool Stopping(void* self);
     // First entry after the run of entries of entry i's block that starts at i.
     int RunEnd(int i) const;
-    // Helper side, at the start of a run: the end of the stager's run starting at i (its slot
+    // Helper side, at the start of a run: the end of the stager's run starting at i (its index
     // in *run), else claims the run for the helper and returns its end (*run -1).
     int Claim(int i, int* run);
-    int FindLargeRun(int from, int* end, bool* ready) const;
+    // Stager side, without the lock: whether it can take [first, end), a large block's entries
+    // in order inside it; *ready when each target has a folder already.
+    bool Stageable(int first, int end, bool* ready) const;
     // A slot from its reservation in list order until the worker releases it.
     enum SlotState { kFree, kFilling, kPending, kInflating, kReady };
 
@@ -126,18 +129,18 @@ private:
     int streamContent_;
     long long produced_;
     bool ended_;
-    // The stager's runs, from its claim until the worker releases their piece.
-    enum RunState { kUnused, kStaging, kRunStaged, kUnstaged };
+    // The stager's runs in the order it took them; their files until the worker moves them.
+    enum RunState { kStaging, kRunStaged, kUnstaged };
     struct StagedRun {
         int first;
         int end;
         RunState state;
         WStringArray temporaries;
     };
-    static const int kRuns = 4;
-    StagedRun runs_[kRuns];
+    std::unique_ptr<StagedRun[]> runs_;     // room for one a list entry
+    int runCount_;
     ScopedKernelHandle stager_;
-    // The stager waits on its own: only a freed run or a claim wakes it, not every piece.
+    // The stager waits on its own: only a claim or the stop wakes it, not every piece.
     CONDITION_VARIABLE stagerWake_;
     const WStringArray* targets_;
     int rootLength_;
