@@ -247,6 +247,12 @@ DWORD WINAPI InflatePipeline::StagerProc(void* self)
     InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
     pipeline->Stage();
     EnterCriticalSection(&pipeline->lock_);
+    // Met the helper: the rest of the list is the worker's files, small blocks mostly, and
+    // their inflating is taken off the worker here as on the helper.
+    while (!pipeline->stop_ && !pipeline->finished_) {
+        if (!pipeline->InflateOnePending())
+            SleepConditionVariableCS(&pipeline->changed_, &pipeline->lock_, INFINITE);
+    }
     pipeline->stagerEnded_ = true;
     WakeAllConditionVariable(&pipeline->changed_);
     LeaveCriticalSection(&pipeline->lock_);
