@@ -142,7 +142,8 @@ HRESULT FinishOpenStream(Archive& archive, ExtractState* state)
     return E_FAIL;
 }
 
-// The serial extraction of one entry, for when no helper thread can be had.
+// The serial extraction of one entry: without a helper thread, and for a run the stager could
+// not write.
 HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name,
                      ExtractState* state)
 {
