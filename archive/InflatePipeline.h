@@ -19,7 +19,8 @@
 // files, while the helper streams the list from the front to the worker. When the worker
 // comes to a staged run it moves the files over their targets in list order (by then the
 // stager is long done with it, save where the two met); a run the stager could not write is
-// written by the worker itself, serially.
+// written by the worker itself, serially. Once they have met, the stager inflates pending
+// small blocks too.
 class InflatePipeline {
 public:
     // One entry of the list, as Archive::Find reports it.
@@ -137,14 +138,14 @@ private:
         RunState state;
         WStringArray temporaries;
     };
-    std::unique_ptr<StagedRun[]> runs_;     // room for one a list entry
+    std::unique_ptr<StagedRun[]> runs_;     // room for one per list entry
     int runCount_;
     ScopedKernelHandle stager_;
     // The stager waits on its own: only a claim or the stop wakes it, not every piece.
     CONDITION_VARIABLE stagerWake_;
     const WStringArray* targets_;
     int rootLength_;
-    int claimed_;       // entries before this are the helper's or the stager's
+    int claimed_;       // entries before this are the helper's: the stager stops there
     bool stagerEnded_;
     std::unique_ptr<unsigned char[]> stagerWindow_;
 };
