@@ -177,6 +177,72 @@ HRESULT FinishOpenStream(Archive& archive, ExtractState* state)
     return E_FAIL;
 }
 
+// The serial extraction of one entry: without a helper thread, and for a run the stager could
+// not write.
+HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name,
+                     ExtractState* state)
+{
+    Archive::Entry entry;
+    if (archive.Find(name, &entry) != S_OK) {
+        PlatformError::AddContext(nullptr, L"archive.Get", name);
+        return E_FAIL;
+    }
+    // Leaving a large block: its check decides before the next file is touched.
+    if (state->streamBlock >= 0 && state->streamBlock != entry.block && FinishOpenStream(archive, state) != S_OK)
+        return E_FAIL;
+    // A small block is inflated and checked before its target is touched.
+    Archive::Preparation preparation;
+    if (archive.PrepareEntry(entry, &preparation) != S_OK) {
+        PlatformError::AddContext(nullptr, L"archive.Get", name);
+        return E_FAIL;
+    }
+    const bool streamed = preparation.streamed;
+    const WString target = installFolder + L"\\" + name;
+    const WString folder = MakeFolder(target, state);
+    // A large block's entry goes to a temporary file until the block's check has passed.
+    WString written = target;
+    const HRESULT opened = streamed ? state->pending.OpenWrite(file, folder, target, &written)
+                                    : file.OpenWrite(target);
+    if (opened != S_OK) {
+        PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
+        return E_FAIL;
+    }
+    // Written straight from the block cache, or from the inflate window for a large block:
+    // no copy of the content, and no large file held whole in memory.
+    bool fileFailed = false;
+    const HRESULT result = archive.WriteEntry(entry, &file, &fileFailed);
+    if (result == S_OK && FinishFile(file, written != target, name) != S_OK) {
+        if (streamed)
+            DeleteFileW(written.c_str());
+        return E_FAIL;
+    }
+    if (result != S_OK) {
+        file.Close();
+        if (fileFailed) {
+            PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
+            if (streamed)
+                DeleteFileW(written.c_str());
+        } else {
+            // The block did not inflate: no part-written file stays behind as if extracted.
+            // Its removal is best effort; the error already recorded is the one to show.
+            DeleteFileW(written.c_str());
+            PlatformError::AddContext(nullptr, L"archive.Get", name);
+        }
+        return E_FAIL;
+    }
+    if (!streamed)
+        return S_OK;
+    state->pending.Add(written, target, name);
+    if (!preparation.endsBlock) {
+        state->streamBlock = entry.block;
+        state->streamedName = name;
+        return S_OK;
+    }
+    // The block's last entry: its stream has ended and passed its check.
+    state->streamBlock = -1;
+    return state->pending.Commit();
+}
+
 // The pipeline takes a block as small exactly when the serial extraction does.
 static_assert(InflatePipeline::kPieceSize == Archive::kStreamWindow, "one size for small blocks and windows");
 
@@ -192,9 +258,9 @@ HRESULT FailPiece(InflatePipeline::Status status, const WString& name)
 class PipelineWriter {
 public:
     PipelineWriter(InflatePipeline& pipeline, const InflatePipeline::Entry* entries, const WStringArray& names,
-                   const WString& installFolder, FileBuffer& file, ExtractState* state)
+                   const WString& installFolder, FileBuffer& file, ExtractState* state, Archive& archive)
         : pipeline_(pipeline), entries_(entries), names_(names), installFolder_(installFolder), file_(file),
-          state_(state), held_(nullptr)
+          state_(state), archive_(archive), held_(nullptr), staged_(nullptr)
     {
     }
 
@@ -204,10 +270,13 @@ public:
         const WString& name = names_.At(index);
         // Entries of one small block share its piece.
         const InflatePipeline::Piece* piece = held_;
-        if (piece == nullptr || piece->kind != InflatePipeline::kBlock || piece->block != entry.block) {
+        const bool inRun = piece != nullptr && piece->kind == InflatePipeline::kStaged && index < piece->to;
+        if (!inRun && (piece == nullptr || piece->kind != InflatePipeline::kBlock || piece->block != entry.block)) {
             if (NextData(&piece) != S_OK)
                 return E_FAIL;
         }
+        if (piece->kind == InflatePipeline::kStaged)
+            return WriteStaged(*piece, index);
         if (piece->status != InflatePipeline::kOk || piece->kind == InflatePipeline::kEnd)
             return FailPiece(piece->status == InflatePipeline::kOk ? InflatePipeline::kInvalidData : piece->status, name);
         const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
@@ -258,6 +327,32 @@ private:
             if (result != S_OK)
                 return result;
         }
+    }
+
+    // An entry of the stager's run: its file, checked, goes over the target in list order. A
+    // run the stager could not write is written here, serially, as without a helper.
+    HRESULT WriteStaged(const InflatePipeline::Piece& piece, int index)
+    {
+        if (index == piece.entry && !pipeline_.AwaitStaged(piece, &staged_))
+            staged_ = nullptr;
+        const WString& name = names_.At(index);
+        if (staged_ == nullptr) {
+            if (ExtractEntry(archive_, file_, installFolder_, name, state_) != S_OK)
+                return E_FAIL;
+            // The run's end: a block still open is checked as when the serial extraction
+            // leaves it, naming the last file written from it.
+            return index + 1 == piece.to && state_->streamBlock >= 0 ? FinishOpenStream(archive_, state_) : S_OK;
+        }
+        const WString target = installFolder_ + L"\\" + name;
+        MakeFolder(target, state_);
+        const wchar_t* temporary = staged_->At(index - piece.entry).c_str();
+        if (!MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            PlatformError::SetSystemError();
+            PlatformError::AddContext(nullptr, L"CreateFile.Write", target);
+            PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
+            return E_FAIL;
+        }
+        return S_OK;
     }
 
     HRESULT WriteSmall(const InflatePipeline::Piece& piece, const InflatePipeline::Entry& entry,
@@ -324,72 +419,24 @@ private:
     const WString& installFolder_;
     FileBuffer& file_;
     ExtractState* state_;
+    Archive& archive_;
     const InflatePipeline::Piece* held_;    // taken and not yet released
+    const WStringArray* staged_;            // the held run's temporary files; null when unstaged
 };
 
-// The serial extraction of one entry, for when no helper thread can be had.
-HRESULT ExtractEntry(Archive& archive, FileBuffer& file, const WString& installFolder, const WString& name,
-                     ExtractState* state)
+// Processors this process may run on: with one, a helper would only take turns with the worker.
+int ProcessorCount()
 {
-    Archive::Entry entry;
-    if (archive.Find(name, &entry) != S_OK) {
-        PlatformError::AddContext(nullptr, L"archive.Get", name);
-        return E_FAIL;
+    DWORD_PTR mask = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &mask, &system) || mask == 0) {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return static_cast<int>(info.dwNumberOfProcessors);
     }
-    // Leaving a large block: its check decides before the next file is touched.
-    if (state->streamBlock >= 0 && state->streamBlock != entry.block && FinishOpenStream(archive, state) != S_OK)
-        return E_FAIL;
-    // A small block is inflated and checked before its target is touched.
-    Archive::Preparation preparation;
-    if (archive.PrepareEntry(entry, &preparation) != S_OK) {
-        PlatformError::AddContext(nullptr, L"archive.Get", name);
-        return E_FAIL;
-    }
-    const bool streamed = preparation.streamed;
-    const WString target = installFolder + L"\\" + name;
-    const WString folder = MakeFolder(target, state);
-    // A large block's entry goes to a temporary file until the block's check has passed.
-    WString written = target;
-    const HRESULT opened = streamed ? state->pending.OpenWrite(file, folder, target, &written)
-                                    : file.OpenWrite(target);
-    if (opened != S_OK) {
-        PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
-        return E_FAIL;
-    }
-    // Written straight from the block cache, or from the inflate window for a large block:
-    // no copy of the content, and no large file held whole in memory.
-    bool fileFailed = false;
-    const HRESULT result = archive.WriteEntry(entry, &file, &fileFailed);
-    if (result == S_OK && FinishFile(file, written != target, name) != S_OK) {
-        if (streamed)
-            DeleteFileW(written.c_str());
-        return E_FAIL;
-    }
-    if (result != S_OK) {
-        file.Close();
-        if (fileFailed) {
-            PlatformError::AddContext(nullptr, L"fileBuffer.WriteBuffer", name);
-            if (streamed)
-                DeleteFileW(written.c_str());
-        } else {
-            // The block did not inflate: no part-written file stays behind as if extracted.
-            // Its removal is best effort; the error already recorded is the one to show.
-            DeleteFileW(written.c_str());
-            PlatformError::AddContext(nullptr, L"archive.Get", name);
-        }
-        return E_FAIL;
-    }
-    if (!streamed)
-        return S_OK;
-    state->pending.Add(written, target, name);
-    if (!preparation.endsBlock) {
-        state->streamBlock = entry.block;
-        state->streamedName = name;
-        return S_OK;
-    }
-    // The block's last entry: its stream has ended and passed its check.
-    state->streamBlock = -1;
-    return state->pending.Commit();
+    int count = 0;
+    for (; mask != 0; mask &= mask - 1)
+        ++count;
+    return count;
 }
 
 // Every entry's place, in list order, up to the first name the archive does not have (which
@@ -413,16 +460,21 @@ HRESULT ExtractFiles(Archive& archive, const ResourceBuffer& resource, const WSt
     ArchiveFormat::Trailer trailer;
     const std::unique_ptr<InflatePipeline::Entry[]> plan(
         new (std::nothrow) InflatePipeline::Entry[static_cast<size_t>(names.Count()) + 1]);
+    // Private copies of the targets for the stager's thread; declared first, they outlive it.
+    WStringArray targets;
     InflatePipeline pipeline;
     int planned = 0;
     bool started = false;
-    if (plan && ArchiveFormat::DecodeTrailer(resource.Data(), resource.Remaining(), &trailer)) {
+    if (plan && ProcessorCount() > 1 && ArchiveFormat::DecodeTrailer(resource.Data(), resource.Remaining(), &trailer)) {
         planned = PlanEntries(archive, names, plan.get());
-        started = pipeline.Start(resource.Data(), trailer.streamOffset - 8, plan.get(), planned);
+        for (int i = 0; i < planned; ++i)
+            targets.Append(WString(installFolder.c_str()) + L"\\" + names.At(i).c_str());
+        started = pipeline.Start(resource.Data(), trailer.streamOffset - 8, plan.get(), planned, &targets,
+                                 installFolder.Length());
     }
     HRESULT result = S_OK;
     if (started) {
-        PipelineWriter writer(pipeline, plan.get(), names, installFolder, file, state);
+        PipelineWriter writer(pipeline, plan.get(), names, installFolder, file, state, archive);
         for (int i = 0; i < planned && result == S_OK; ++i)
             result = writer.Write(i);
         if (result == S_OK && planned < names.Count()) {

@@ -5,15 +5,17 @@
 #include <zlib.h>
 
 #include "archive/ArchiveFormat.h"
+#include "archive/BlockStager.h"
 #include "archive/StreamInflate.h"
 
 InflatePipeline::InflatePipeline()
     : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), stop_(false), finished_(false),
       current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0), produced_(0),
-      ended_(false)
+      ended_(false), runCount_(0), targets_(nullptr), rootLength_(0), claimed_(0), stagerEnded_(true)
 {
     InitializeCriticalSection(&lock_);
     InitializeConditionVariable(&changed_);
+    InitializeConditionVariable(&stagerWake_);
     std::memset(slots_, 0, sizeof slots_);
     for (int i = 0; i < kSlots; ++i)
         states_[i] = kFree;
@@ -25,7 +27,8 @@ InflatePipeline::~InflatePipeline()
     DeleteCriticalSection(&lock_);
 }
 
-bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count)
+bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count,
+                           const WStringArray* targets, int rootLength)
 {
     if (thread_)
         return false;
@@ -48,7 +51,27 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     if (!thread_)
         return false;
     SetThreadPriority(thread_.get(), GetThreadPriority(GetCurrentThread()));
+    targets_ = targets;
+    rootLength_ = rootLength;
+    claimed_ = 0;
+    stagerEnded_ = true;
+    runCount_ = 0;
+    // Without the stager's window, runs or thread the helper alone does the work, as before.
+    if (targets != nullptr) {
+        stagerWindow_.reset(new (std::nothrow) unsigned char[BlockStager::kWindow]);
+        runs_.reset(new (std::nothrow) StagedRun[static_cast<size_t>(count) + 1]);
+    }
+    if (targets != nullptr && stagerWindow_ && runs_) {
+        stagerEnded_ = false;
+        stager_.reset(CreateThread(nullptr, 0, StagerProc, this, CREATE_SUSPENDED, nullptr));
+        if (stager_)
+            SetThreadPriority(stager_.get(), GetThreadPriority(GetCurrentThread()));
+        else
+            stagerEnded_ = true;
+    }
     ResumeThread(thread_.get());
+    if (stager_)
+        ResumeThread(stager_.get());
     return true;
 }
 
@@ -90,6 +113,8 @@ void InflatePipeline::Release()
 {
     EnterCriticalSection(&lock_);
     if (filled_ > 0) {
+        if (slots_[head_].kind == kStaged)
+            runs_[slots_[head_].block].temporaries.Clear();
         states_[head_] = kFree;
         head_ = (head_ + 1) % kSlots;
         --filled_;
@@ -129,9 +154,161 @@ void InflatePipeline::Stop()
     EnterCriticalSection(&lock_);
     stop_ = true;
     WakeAllConditionVariable(&changed_);
+    WakeAllConditionVariable(&stagerWake_);
     LeaveCriticalSection(&lock_);
     WaitForSingleObject(thread_.get(), INFINITE);
     thread_.reset();
+    if (stager_)
+        WaitForSingleObject(stager_.get(), INFINITE);
+    stager_.reset();
+    // Runs staged and never moved: the extraction stopped before them.
+    for (int i = 0; i < runCount_; ++i) {
+        for (int k = 0; k < runs_[i].temporaries.Count(); ++k)
+            DeleteFileW(runs_[i].temporaries.At(k).c_str());
+        runs_[i].temporaries.Clear();
+    }
+    runCount_ = 0;
+}
+
+bool InflatePipeline::AwaitStaged(const Piece& piece, const WStringArray** temporaries)
+{
+    StagedRun& run = runs_[piece.block];
+    EnterCriticalSection(&lock_);
+    // The worker inflates pending small blocks meanwhile rather than wait.
+    while (run.state == kStaging && !stagerEnded_) {
+        if (!InflateOnePending())
+            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    }
+    const bool staged = run.state == kRunStaged;
+    LeaveCriticalSection(&lock_);
+    *temporaries = &run.temporaries;
+    return staged;
+}
+
+bool InflatePipeline::Stopping(void* self)
+{
+    InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
+    EnterCriticalSection(&pipeline->lock_);
+    const bool stop = pipeline->stop_;
+    LeaveCriticalSection(&pipeline->lock_);
+    return stop;
+}
+
+int InflatePipeline::RunEnd(int i) const
+{
+    int end = i + 1;
+    while (end < count_ && entries_[end].block == entries_[i].block)
+        ++end;
+    return end;
+}
+
+int InflatePipeline::Claim(int i, int* run)
+{
+    EnterCriticalSection(&lock_);
+    *run = -1;
+    int end = 0;
+    for (int r = 0; r < runCount_; ++r) {
+        if (runs_[r].first == i) {
+            *run = r;
+            end = runs_[r].end;
+        }
+    }
+    if (*run < 0) {
+        end = RunEnd(i);
+        if (claimed_ < end) {
+            claimed_ = end;
+            WakeConditionVariable(&stagerWake_);
+        }
+    }
+    LeaveCriticalSection(&lock_);
+    return end;
+}
+
+bool InflatePipeline::Stageable(int first, int end, bool* ready) const
+{
+    ArchiveFormat::BlockHeader header;
+    if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header) ||
+        header.contentSize <= kPieceSize)
+        return false;
+    for (int i = first + 1; i < end; ++i) {
+        if (entries_[i].offset < entries_[i - 1].offset + entries_[i - 1].storedLength)
+            return false;
+    }
+    // The stager makes no folder: folders come in list order, from the worker.
+    const BlockStager probe(nullptr, rootLength_, nullptr, nullptr);
+    *ready = true;
+    for (int i = first; i < end && *ready; ++i)
+        *ready = probe.HasFolder(targets_->At(i));
+    return true;
+}
+
+DWORD WINAPI InflatePipeline::StagerProc(void* self)
+{
+    InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
+    pipeline->Stage();
+    EnterCriticalSection(&pipeline->lock_);
+    // Met the helper: the rest of the list is the worker's files, small blocks mostly, and
+    // their inflating is taken off the worker here as on the helper.
+    while (!pipeline->stop_ && !pipeline->finished_) {
+        if (!pipeline->InflateOnePending())
+            SleepConditionVariableCS(&pipeline->changed_, &pipeline->lock_, INFINITE);
+    }
+    pipeline->stagerEnded_ = true;
+    WakeAllConditionVariable(&pipeline->changed_);
+    LeaveCriticalSection(&pipeline->lock_);
+    return 0;
+}
+
+void InflatePipeline::Stage()
+{
+    // The runs' starts, found from the front; the stager takes them from the back, so that the
+    // worker, coming from the front, finds them done.
+    const std::unique_ptr<int[]> starts(new (std::nothrow) int[static_cast<size_t>(count_) + 1]);
+    if (!starts)
+        return;
+    int runs = 0;
+    for (int i = 0; i < count_; i = RunEnd(i))
+        starts[runs++] = i;
+    starts[runs] = count_;
+    BlockStager stager(stagerWindow_.get(), rootLength_, Stopping, this);
+    int r = runs - 1;
+    EnterCriticalSection(&lock_);
+    // Until it meets the helper: what the helper has claimed is the helper's.
+    while (!stop_ && r >= 0 && starts[r] >= claimed_) {
+        const int first = starts[r];
+        const int end = starts[r + 1];
+        const int seen = claimed_;
+        LeaveCriticalSection(&lock_);
+        bool ready = false;
+        const bool takes = Stageable(first, end, &ready);
+        EnterCriticalSection(&lock_);
+        if (!takes || claimed_ > first) {
+            --r;
+            continue;
+        }
+        if (!ready) {
+            // The install folder comes with the first file: looked at again once the helper
+            // moves on.
+            while (!stop_ && claimed_ == seen)
+                SleepConditionVariableCS(&stagerWake_, &lock_, INFINITE);
+            continue;
+        }
+        StagedRun& run = runs_[runCount_++];
+        run.first = first;
+        run.end = end;
+        run.state = kStaging;
+        LeaveCriticalSection(&lock_);
+        ArchiveFormat::BlockHeader header;
+        ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header);
+        const BlockStager::Block block = {source_ + header.offset + ArchiveFormat::kBlockHeaderSize,
+                                          header.compressedSize, header.contentSize};
+        const bool staged = stager.Stage(block, entries_, *targets_, first, end, &run.temporaries);
+        EnterCriticalSection(&lock_);
+        run.state = staged ? kRunStaged : kUnstaged;
+        WakeAllConditionVariable(&changed_);
+        --r;
+    }
+    LeaveCriticalSection(&lock_);
 }
 
 DWORD WINAPI InflatePipeline::HelperProc(void* self)
@@ -249,12 +426,28 @@ bool InflatePipeline::EmitWindows(int entry, long long to, bool wanted)
 void InflatePipeline::Run()
 {
     int i = 0;
+    int claimedEnd = 0;
     while (i < count_) {
         const Entry& entry = entries_[i];
         // Leaving a large block: its check comes before anything of the next block, and a
         // failure names the last entry written from it.
         if (stream_ && streamBlock_ != entry.block && !FinishStream(i - 1))
             return;
+        if (i >= claimedEnd) {
+            int run = -1;
+            claimedEnd = Claim(i, &run);
+            if (run >= 0) {
+                // The stager's: the worker takes it from there, in its place in the list.
+                Piece* piece = BeginPiece(kStaged, i);
+                if (piece == nullptr)
+                    return;
+                piece->block = run;
+                piece->to = claimedEnd;
+                Publish();
+                i = claimedEnd;
+                continue;
+            }
+        }
         const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
         ArchiveFormat::BlockHeader header;
         const bool located = ArchiveFormat::LocateBlock(source_, dataEnd_, entry.block, &header);

@@ -3,6 +3,7 @@
 
 #include "archive/StreamInflate.h"
 #include "foundation/Platform.h"
+#include "foundation/WStringArray.h"
 
 // Inflates the blocks of an extraction on a helper thread, one step ahead of the worker that
 // writes the files: while the worker writes the files of one block, the helper inflates the
@@ -12,6 +13,14 @@
 // windows come from one stream, on the helper only. Neither side records an error while
 // inflating: each piece carries a status that the worker records when it comes to it, so the
 // first failure is reported as the serial extraction would report it.
+//
+// A second thread, the stager, takes the large blocks from the end of the list backwards
+// until it meets the helper: it inflates one and writes the run of its entries to temporary
+// files, while the helper streams the list from the front to the worker. When the worker
+// comes to a staged run it moves the files over their targets in list order (by then the
+// stager is long done with it, save where the two met); a run the stager could not write is
+// written by the worker itself, serially. Once they have met, the stager inflates pending
+// small blocks too.
 class InflatePipeline {
 public:
     // One entry of the list, as Archive::Find reports it.
@@ -26,6 +35,7 @@ public:
         kWindow,    // [from, to) of a large block's content while `entry` is written; `wanted` when
                     // those are the entry's bytes rather than a gap before it
         kCheck,     // a large block's stream was run to its end: status tells whether it passed
+        kStaged,    // entries [entry, to) are the stager's run number `block`: see AwaitStaged
         kEnd,       // nothing follows
     };
     struct Piece {
@@ -51,12 +61,20 @@ public:
 
     // Starts the helper on the entries (the array stays the caller's until Stop). False when
     // the buffers or the thread cannot be had; nothing is recorded then (the caller extracts
-    // without a helper).
-    bool Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count);
+    // without a helper). With targets (each entry's target path, private copies for the
+    // stager, the first rootLength characters the install folder) a stager starts too, when
+    // it can be had.
+    bool Start(const unsigned char* source, long long dataEnd, const Entry* entries, int count,
+               const WStringArray* targets = nullptr, int rootLength = 0);
     // Next piece in order; waits for it. The piece stays the caller's until Release.
     const Piece& Take();
     void Release();
-    // Makes the helper stop at its next step and waits for it to end.
+    // For a kStaged piece: waits for the stager's run. True when it is staged: *temporaries
+    // then holds a temporary file for each of its entries, in order, to be moved over the
+    // targets (what is not moved is removed at Stop). False: nothing of it is left on disk.
+    bool AwaitStaged(const Piece& piece, const WStringArray** temporaries);
+    // Makes the helper and the stager stop at their next step, waits for them to end and
+    // removes the temporary files of runs still held.
     void Stop();
 
 private:
@@ -65,6 +83,17 @@ private:
 
     static DWORD WINAPI HelperProc(void* self);
     void Run();
+    static DWORD WINAPI StagerProc(void* self);
+    void Stage();
+    static bool Stopping(void* self);
+    // First entry after the run of entries of entry i's block that starts at i.
+    int RunEnd(int i) const;
+    // Helper side, at the start of a run: the end of the stager's run starting at i (its index
+    // in *run), else claims the run for the helper and returns its end (*run -1).
+    int Claim(int i, int* run);
+    // Stager side, without the lock: whether it can take [first, end), a large block's entries
+    // in order inside it; *ready when each target has a folder already.
+    bool Stageable(int first, int end, bool* ready) const;
     // A slot from its reservation in list order until the worker releases it.
     enum SlotState { kFree, kFilling, kPending, kInflating, kReady };
 
@@ -101,4 +130,22 @@ private:
     int streamContent_;
     long long produced_;
     bool ended_;
+    // The stager's runs in the order it took them; their files until the worker moves them.
+    enum RunState { kStaging, kRunStaged, kUnstaged };
+    struct StagedRun {
+        int first;
+        int end;
+        RunState state;
+        WStringArray temporaries;
+    };
+    std::unique_ptr<StagedRun[]> runs_;     // room for one per list entry
+    int runCount_;
+    ScopedKernelHandle stager_;
+    // The stager waits on its own: only a claim or the stop wakes it, not every piece.
+    CONDITION_VARIABLE stagerWake_;
+    const WStringArray* targets_;
+    int rootLength_;
+    int claimed_;       // entries before this are the helper's: the stager stops there
+    bool stagerEnded_;
+    std::unique_ptr<unsigned char[]> stagerWindow_;
 };

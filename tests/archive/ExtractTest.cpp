@@ -495,9 +495,79 @@ static void ExpectBadBlocksNeverCostAFile()
     EXPECT_EQ(expected, left);
 }
 
+// Three large blocks in a row (PAIR), two of them inflated and written at once: the failure
+// reported is still the first in list order, and nothing written ahead of it is left.
+static void ExpectFirstFailureInListOrder()
+{
+    const std::vector<std::wstring> pair = {L"one.dat", L"two.dat", L"three.dat"};
+    auto adler = [](const wchar_t* name) {
+        const Placement p = Place(name);
+        return static_cast<size_t>(p.header.offset) + ArchiveFormat::kBlockHeaderSize + p.header.compressedSize - 1;
+    };
+    struct Case {
+        const wchar_t* damaged;
+        bool firstIsAFolder;
+        size_t named;   // index of the entry the error names; those before it are replaced
+    };
+    const Case cases[] = {{L"pair\\one.dat", false, 0}, {L"pair\\two.dat", false, 1},
+                          {L"pair\\three.dat", false, 2}, {L"pair\\three.dat", true, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.damaged, c.damaged + wcslen(c.damaged)) << c.firstIsAFolder);
+        TempFolder folder;
+        ASSERT_TRUE(CreateDirectoryW((folder / L"pair").c_str(), nullptr));
+        for (const std::wstring& name : pair)
+            ASSERT_TRUE(c.firstIsAFolder && name == pair[0] ? CreateDirectoryW((folder / (L"pair\\" + name)).c_str(), nullptr)
+                                                            : WriteFileBytes(folder / (L"pair\\" + name), "earlier"));
+        {
+            DamagedResource damage(adler(c.damaged));
+            ASSERT_TRUE(damage.Ok());
+            const int threads = ThreadsOfThisProcess();
+            EXPECT_EQ(E_FAIL, ExtractResourceArchive(folder.Path().c_str(), L"Pair"));
+            EXPECT_EQ(threads, ThreadsOfThisProcess());
+        }
+        const std::wstring named = L"pair\\" + pair[c.named];
+        const std::vector<std::wstring> context =
+            c.firstIsAFolder ? std::vector<std::wstring>{L"Unable to open file [" + (folder / named) + L"] in write mode",
+                                                         L"fileBuffer.OpenWrite"}
+                             : std::vector<std::wstring>{L"Unable to read [" + named + L"] from the install archive"};
+        EXPECT_EQ(context, Context());
+        std::vector<std::wstring> expected;
+        std::string bytes;
+        for (size_t i = 0; i < pair.size(); ++i) {
+            if (c.firstIsAFolder && i == 0)
+                continue;
+            if (i < c.named) {
+                ExpectSameAsPayload(folder.Path(), L"pair\\" + pair[i], L"src\\pair\\" + pair[i]);
+            } else {
+                EXPECT_TRUE(ReadFileBytes(folder / (L"pair\\" + pair[i]), &bytes) && bytes == "earlier");
+            }
+            expected.push_back(L"pair\\" + pair[i]);
+        }
+        // No temporary file of a block written ahead.
+        std::vector<std::wstring> left = FilesBelow(folder.Path());
+        std::sort(left.begin(), left.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(expected, left);
+    }
+    TempFolder folder;
+    ASSERT_TRUE(CreateDirectoryW((folder / L"pair").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(folder / L"pair\\two.dat", "earlier"));
+    EXPECT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Pair"));
+    std::vector<std::wstring> expected = {L"Uninstall"};
+    for (const std::wstring& name : pair) {
+        ExpectSameAsPayload(folder.Path(), L"pair\\" + name, L"src\\pair\\" + name);
+        expected.push_back(L"pair\\" + name);
+    }
+    std::vector<std::wstring> left = FilesBelow(folder.Path());
+    std::sort(left.begin(), left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, left);
+}
+
 TEST(ExtractResourceArchive, BadBlockNeverCostsAnExistingFile)
 {
     ExpectBadBlocksNeverCostAFile();
+    ExpectFirstFailureInListOrder();
 }
 
 // Without a helper thread the calling thread inflates and writes in turn: the same files, the
@@ -511,6 +581,7 @@ TEST(ExtractResourceArchive, WithoutAHelperThreadTheSameFilesAndFailures)
     for (const auto& file : FilesAndSources(L"STREAM"))
         ExpectSameAsPayload(folder.Path(), file.first, file.second);
     ExpectBadBlocksNeverCostAFile();
+    ExpectFirstFailureInListOrder();
 }
 
 // A failing close (a write-behind error) fails its file, named; the earlier file stays when it

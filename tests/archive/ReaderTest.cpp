@@ -86,7 +86,7 @@ TEST(Archive, NewArchiveIsClosed)
 
 TEST_F(MainArchive, FindsEntriesByExactName)
 {
-    EXPECT_EQ(75, archive_.EntryCount());
+    EXPECT_EQ(78, archive_.EntryCount());
     EXPECT_EQ(Payload(L"resources/msgcatalog/KZ_PlatformErrors.QorNls"), Content(kCatalog));
     EXPECT_EQ(Payload(L"src/bin/viewer.bin"), Content(L"code\\bin\\viewer.exe"));
     EXPECT_EQ(Payload(L"src/docs/caf\u00e9/notes \u00e8.txt"), Content(L"docs\\caf\u00e9\\notes \u00e8.txt"));

@@ -69,13 +69,20 @@ text "$p/src/stream/lead.txt" 20000 "Orlix stream lead"
 random "$p/src/stream/noise.bin" 50000
 mixed "$p/src/stream/movie.dat" 3500000          # closes the large block
 text "$p/src/stream/after.txt" 2000 "after the large block"
-random "$p/src/stream/tail.bin" 700
+random "$p/src/stream/tail.bin" 120000          # closes the small block after the large one
 for f in before.bin lead.txt empty.dat noise.bin movie.dat after.txt tail.bin; do
   printf 'src\\stream\\%s -> stream\\%s\r\n' "$f" "$f"
 done > "$out/lists/stream.lst"
 # The large block's first entry alone, then a file of the next block: the block's check is
 # still run, when the extraction leaves it.
 printf 'stream\\lead.txt\r\nstream\\after.txt\r\n' > "$out/lists/stream-head.lst"
+
+# --- three large blocks in a row, packed after STREAM: two are inflated at once -------------
+mkdir -p "$p/src/pair"
+mixed "$p/src/pair/one.dat" 1200000
+mixed "$p/src/pair/two.dat" 1300000
+mixed "$p/src/pair/three.dat" 1400000
+for f in one two three; do printf 'src\\pair\\%s.dat -> pair\\%s.dat\r\n' "$f" "$f"; done > "$out/lists/pair.lst"
 
 # --- lists the extraction tests carry besides FILES and RESOURCES ---------------------------
 printf 'code\\empty.dat\r\n%s\r\n' '..\evil.txt' > "$out/lists/unsafe-dotdot.lst"
