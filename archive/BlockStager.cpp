@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/StreamInflate.h"
+#include "archive/TemporaryFiles.h"
 #include "foundation/PathText.h"
 #include "foundation/ScopedHandle.h"
 
@@ -28,9 +29,10 @@ bool WriteAll(HANDLE file, const unsigned char* data, int size)
 
 } // namespace
 
-// Numbered apart from the writer's own temporary files, so that the two rarely meet.
+// Numbered apart from the writer's own temporary files (which count from 1), so that the two
+// never meet; the names are the writer's form, so a killed setup's are found by the next run.
 BlockStager::BlockStager(unsigned char* window, int rootLength, StopTest stopping, void* context)
-    : window_(window), rootLength_(rootLength), stopping_(stopping), context_(context), made_(0x10000)
+    : window_(window), rootLength_(rootLength), stopping_(stopping), context_(context), made_(0x80000000u)
 {
 }
 
@@ -81,9 +83,7 @@ bool BlockStager::Run(const Block& block, const InflatePipeline::Entry* entries,
         ScopedFile file;
         WString path;
         for (int attempt = 0; attempt < 1000 && !file; ++attempt) {
-            wchar_t suffix[40];
-            wsprintfW(suffix, L"\\~kz%lx-%x.tmp", GetCurrentProcessId(), ++made_);
-            path = folder + suffix;
+            path = TemporaryFiles::Name(folder, ++made_);
             file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
             const DWORD code = file ? ERROR_SUCCESS : GetLastError();
             if (!file && code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
@@ -105,7 +105,10 @@ bool BlockStager::Run(const Block& block, const InflatePipeline::Entry* entries,
                 return false;
             produced += count;
         }
-        if (!file.close())
+        // A file that is to replace an existing one is on the disk before it can: after a power
+        // cut the target is the old file or the new one. A failing flush or close fails the run.
+        const bool replaces = GetFileAttributesW(targets.At(i).c_str()) != INVALID_FILE_ATTRIBUTES;
+        if ((replaces && !FlushFileBuffers(file.get())) || !file.close())
             return false;
     }
     return InflateToEnd(stream.get(), window_, kWindow, block.contentSize, &produced, &ended);

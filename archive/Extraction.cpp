@@ -23,6 +23,25 @@ HRESULT Fail(const wchar_t* key)
     return E_FAIL;
 }
 
+// Moves a checked temporary file over its target, for the worker's large blocks and the
+// stager's runs alike. Its bytes were flushed when it was written if the target existed. A
+// read-only target (the block's check has passed) is replaced too, and keeps its attribute if
+// the move still fails.
+bool MoveOver(const WString& temporary, const WString& target)
+{
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DWORD attributes = 0;
+    if (!ClearReadOnly(target, GetLastError(), &attributes))
+        return false;
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    const DWORD code = GetLastError();
+    SetFileAttributesW(target.c_str(), attributes);
+    SetLastError(code);
+    return false;
+}
+
 // Files of a large block, whose check comes only at its stream's end: an existing file is
 // replaced only by checked bytes. A target that does not exist yet is written in place (there
 // is nothing to lose, and no rename to pay) and removed if the check fails; an existing one
@@ -90,22 +109,6 @@ public:
     }
 
 private:
-    // The temporary file's bytes were flushed when it was written. A read-only target (the
-    // block's check has passed) is replaced too, and keeps its attribute if the move still fails.
-    static bool MoveOver(const WString& temporary, const WString& target)
-    {
-        if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-            return true;
-        DWORD attributes = 0;
-        if (!ClearReadOnly(target, GetLastError(), &attributes))
-            return false;
-        if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-            return true;
-        const DWORD code = GetLastError();
-        SetFileAttributesW(target.c_str(), attributes);
-        SetLastError(code);
-        return false;
-    }
     void Clear()
     {
         temporaries_.Clear();
@@ -345,8 +348,7 @@ private:
         }
         const WString target = installFolder_ + L"\\" + name;
         MakeFolder(target, state_);
-        const wchar_t* temporary = staged_->At(index - piece.entry).c_str();
-        if (!MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (!MoveOver(staged_->At(index - piece.entry), target)) {
             PlatformError::SetSystemError();
             PlatformError::AddContext(nullptr, L"CreateFile.Write", target);
             PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
@@ -501,6 +503,15 @@ HRESULT ExtractFiles(Archive& archive, const ResourceBuffer& resource, const WSt
     return result;
 }
 
+bool Contains(const WStringArray& array, const WString& value)
+{
+    for (int i = 0; i < array.Count(); ++i) {
+        if (array.At(i) == value)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool IsSafeEntryName(const WString& name)
@@ -541,14 +552,16 @@ HRESULT ExtractResourceArchive(const WString& installFolder, const WString& list
         names.Append(name);
     }
 
-    // What a killed setup left in the folders about to be written goes before this run makes
-    // temporary files of its own there.
-    WString swept;
+    // What a killed setup left goes before this run makes temporary files of its own: in the
+    // folders about to be written and those above them up to the install folder, where the
+    // stager puts the file of a target whose folder is not made yet.
+    WStringArray swept;
     for (int i = 0; i < names.Count(); ++i) {
-        const WString folder = FolderOf(installFolder + L"\\" + names.At(i));
-        if (i == 0 || folder != swept)
+        for (WString folder = FolderOf(installFolder + L"\\" + names.At(i));
+             folder.Length() >= installFolder.Length() && !Contains(swept, folder); folder = FolderOf(folder)) {
             TemporaryFiles::RemoveLeftovers(folder);
-        swept = folder;
+            swept.Append(folder);   // with every folder above it
+        }
     }
 
     FileBuffer file;

@@ -91,7 +91,8 @@ static BOOL WINAPI MoveFileExCall(LPCWSTR from, LPCWSTR to, DWORD flags)
 
 static BOOL WINAPI CloseHandleCall(HANDLE handle)
 {
-    const bool fail = closeFailsAt > 0 && GetFileType(handle) == FILE_TYPE_DISK && InterlockedDecrement(&closeFailsAt) == 0;
+    const bool fail = closeFailsAt > 0 && GetFileType(handle) == FILE_TYPE_DISK &&
+                      (closeFailsAt == 1 || InterlockedDecrement(&closeFailsAt) == 0);
     return g_realCloseHandle(handle) && (!fail || (SetLastError(ERROR_NETNAME_DELETED), FALSE));
 }
 

@@ -32,5 +32,6 @@ private:
 };
 
 // As on Windows (Wine run as root writes anyway), writing or moving over a read-only file is refused.
-// While closeFailsAt is n > 0, the n-th close of a disk file closes it and fails (a write-behind error).
+// While closeFailsAt is n > 0, the n-th close of a disk file and each after it close and fail (a
+// lasting write-behind error: the stager's failed close is tried again on the worker).
 extern volatile LONG closeFailsAt;
