@@ -17,16 +17,9 @@ ErrorRecord& Record()
     return record;
 }
 
-// FormatMessage's own buffer.
-struct LocalMemoryTraits {
-    using Handle = LPWSTR;
-    static LPWSTR Invalid() { return nullptr; }
-    static bool Close(LPWSTR block) { return LocalFree(block) == nullptr; }
-};
-
 WString SystemText(DWORD code)
 {
-    ScopedHandle<LocalMemoryTraits> buffer;
+    ScopedLocalMemory<LPWSTR> buffer;   // FormatMessage's own buffer
     DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                                      FORMAT_MESSAGE_ALLOCATE_BUFFER,
                                  nullptr, code, 0x400, reinterpret_cast<LPWSTR>(buffer.put()), 0, nullptr);

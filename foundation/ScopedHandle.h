@@ -132,6 +132,14 @@ struct HeapBlockTraits {
     static bool Close(T* block) { return HeapFree(GetProcessHeap(), 0, block) != 0; }
 };
 
+// A block of LocalAlloc, as FormatMessage and the security descriptor conversions hand out.
+template <typename T>
+struct LocalMemoryTraits {
+    using Handle = T;
+    static T Invalid() { return nullptr; }
+    static bool Close(T block) { return LocalFree(block) == nullptr; }
+};
+
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFile = ScopedHandle<FileHandleTraits>;
@@ -147,6 +155,9 @@ template <typename T>
 using ScopedCoTaskMem = ScopedHandle<CoTaskMemTraits<T>>;
 template <typename T>
 using ScopedHeapBlock = ScopedHandle<HeapBlockTraits<T>>;
+// T is the pointer type the allocating call hands out (LPWSTR, PSECURITY_DESCRIPTOR).
+template <typename T>
+using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits<T>>;
 
 // An owner whose release needs what the handle belongs to as well: a window's DC goes back to
 // the window, a DC's saved state or displaced object goes back into the DC.

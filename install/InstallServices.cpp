@@ -82,12 +82,6 @@ LONG SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
 // nothing of the parent's entries (Users may create there) comes in.
 const wchar_t kAdministratorsAndSystemOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
-struct LocalMemoryTraits {
-    using Handle = PSECURITY_DESCRIPTOR;
-    static PSECURITY_DESCRIPTOR Invalid() { return nullptr; }
-    static bool Close(PSECURITY_DESCRIPTOR block) { return LocalFree(block) == nullptr; }
-};
-
 // A new folder <Windows>\Temp\{GUID} that only Administrators and SYSTEM can write, made
 // with that descriptor (never loosened afterwards). The Windows folder's Temp lets users
 // create entries but not rename or delete another's, unlike their own temporary folder: an
@@ -104,7 +98,7 @@ WString CreatePrivateFolder()
     if (!PathText::IsSeparator(folder[folder.Length() - 1]))
         folder += L"\\";
     folder += L"Temp\\" + FromGuid(guid);
-    ScopedHandle<LocalMemoryTraits> descriptor;
+    ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsAndSystemOnly, SDDL_REVISION_1,
                                                               descriptor.put(), nullptr))
         return WString();
