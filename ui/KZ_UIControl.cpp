@@ -99,6 +99,10 @@ void KZ_UIControl::MeasureTextLine(const WString& text, int width, int* measured
     const ScopedWindowDC dc(control_, control_ != nullptr ? GetDC(control_) : nullptr);
     if (!dc)
         return;
+    // The context comes with the system font; the control draws with its own (WM_SETFONT),
+    // which at 144 DPI is taller: measured without it, descenders are clipped.
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(control_, WM_GETFONT, 0, 0));
+    const ScopedSelection selected(dc.get(), font != nullptr ? SelectObject(dc.get(), font) : nullptr);
     RECT bounds = {0, 0, width, 0};
     DrawTextW(dc.get(), text.c_str(), text.Length(), &bounds, DT_CALCRECT | DT_SINGLELINE);
     *measuredWidth = bounds.right - bounds.left;

@@ -29,7 +29,7 @@ protected:
     // Whether the toolkit is giving this control the focus right now (main thread).
     bool IsTakingFocus() const;
 
-    // Extent of text on one line in the native control's context as the system hands it out,
+    // Extent of text on one line in the native control's own font (the context is restored),
     // starting from a rectangle of the given width. 0 x 0 without native control.
     void MeasureTextLine(const WString& text, int width, int* measuredWidth, int* measuredHeight);
 

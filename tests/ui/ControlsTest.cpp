@@ -133,6 +133,36 @@ TEST_F(ControlsTest, ButtonPreferredSizeGrowsWithItsText)
     EXPECT_EQ(shortHeight - 2, radioHeight);
 }
 
+TEST_F(ControlsTest, ChoicesAreMeasuredInTheControlsOwnFont)
+{
+    // The wizard's font at 144 DPI and a far larger one: the context's default font is neither,
+    // and a row measured in it clips the descenders the control then draws.
+    for (int pixels : {-18, -40}) {
+        LOGFONTW spec;
+        ZeroMemory(&spec, sizeof(spec));
+        spec.lfHeight = pixels;
+        lstrcpyW(spec.lfFaceName, L"Tahoma");
+        const ScopedGdiObject<HFONT> font(CreateFontIndirectW(&spec));
+        ASSERT_TRUE(font);
+        const wchar_t text[] = L"I accept the terms in the license agreement";
+        KZ_UIRadioButton* radio = new KZ_UIRadioButton(root_, L"Radio");
+        radio->SetText(text);
+        SendMessageW(radio->GetControl(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), 0);
+        int width = 0, height = 0;
+        radio->GetPreferredSize(&width, &height);
+        SendMessageW(radio->GetControl(), WM_SETFONT, 0, 0);
+
+        const ScopedWindowDC screen(nullptr, GetDC(nullptr));
+        const ScopedSelection selected(screen.get(), SelectObject(screen.get(), font.get()));
+        TEXTMETRICW metrics;
+        SIZE extent;
+        ASSERT_TRUE(GetTextMetricsW(screen.get(), &metrics));
+        ASSERT_TRUE(GetTextExtentPoint32W(screen.get(), text, lstrlenW(text), &extent));
+        EXPECT_EQ(metrics.tmHeight, height) << pixels;
+        EXPECT_EQ(extent.cx + 20, width) << pixels;
+    }
+}
+
 // --- labels -----------------------------------------------------------------------------------
 
 TEST_F(ControlsTest, BlankLabelMeasuresOneLinePlusTheInsets)
