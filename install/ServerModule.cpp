@@ -3,7 +3,10 @@
 #include <comcat.h>
 #include <ole2.h>
 
+#include "foundation/PlatformError.h"
 #include "install/RegistryTree.h"
+
+#include <cwchar>
 
 const GUID kCategorySafeForScripting = {
     0x7DD95801, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}};
@@ -48,20 +51,49 @@ bool CreateEmptyKey(HKEY parent, const WString& name)
     return !name.IsEmpty() && CreateKey(parent, name, key);
 }
 
+// An HRESULT as Windows tools print it, 0x80040201.
+WString HresultText(HRESULT result)
+{
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(result));
+    return WString(text);
+}
+
 // Loads the module by its full path and calls its DllRegisterServer; the module's own
-// dependencies are found beside it, not beside the program.
+// dependencies are found beside it, not beside the program. A failure records why, with the
+// module's path: the system's reason for the load or the missing export, or the HRESULT the
+// module returned.
 bool CallRegisterEntry(const WString& path)
 {
     const ScopedModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (reinterpret_cast<ULONG_PTR>(module.get()) < 32)
+    if (reinterpret_cast<ULONG_PTR>(module.get()) < 32) {
+        PlatformError::SetSystemError();
+        PlatformError::AddContext(nullptr, L"LoadLibrary", path);
         return false;
+    }
     typedef HRESULT(STDAPICALLTYPE * RegisterProc)();
     const FARPROC entry = GetProcAddress(module.get(), "DllRegisterServer");
-    if (entry == nullptr)
+    if (entry == nullptr) {
+        PlatformError::SetSystemError();
+        WStringArray parameters;
+        parameters.Append(path);
+        parameters.Append(L"DllRegisterServer");
+        PlatformError::AddContext(nullptr, L"GetProcAddress", parameters);
         return false;
+    }
     const RegisterProc registerServer =
         reinterpret_cast<RegisterProc>(reinterpret_cast<void (*)()>(entry));
-    return registerServer() >= 0;
+    const HRESULT result = registerServer();
+    if (result < 0) {
+        // Most module-defined codes have no system text; the context line carries the number.
+        PlatformError::SetSystemError(static_cast<DWORD>(result));
+        WStringArray parameters;
+        parameters.Append(path);
+        parameters.Append(HresultText(result));
+        PlatformError::AddContext(nullptr, L"DllRegisterServer", parameters);
+        return false;
+    }
+    return true;
 }
 
 // The program's path in quotation marks: a path with blanks ("C:\Program Files\...") left bare
@@ -98,8 +130,12 @@ bool ServerModule::IsExecutableServer() const
 HRESULT ServerModule::RegisterServer(const GUID& clsid, const WString& progId,
                                      const WString& description)
 {
-    if (FAILED(OleInitialize(nullptr)))
+    const HRESULT ole = OleInitialize(nullptr);
+    if (FAILED(ole)) {
+        PlatformError::SetSystemError(static_cast<DWORD>(ole));
+        PlatformError::AddContext(nullptr, L"OleInitialize", path_);
         return E_FAIL;
+    }
     const bool registered = CallRegisterEntry(path_);
     OleUninitialize();
     if (!registered)

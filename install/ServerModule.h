@@ -6,8 +6,8 @@ extern const GUID kCategorySafeForScripting;        // {7DD95801-9882-11CF-9FA9-
 extern const GUID kCategorySafeForInitialising;     // {7DD95802-9882-11CF-9FA9-00AA006C42C4}
 
 // A COM server module (DLL, OCX or EXE) known by its full path, registered under
-// HKEY_CLASSES_ROOT. The registrations return 0 or E_FAIL and record nothing of their own;
-// a failure leaves the keys written before the failing step.
+// HKEY_CLASSES_ROOT. The registrations return 0 or E_FAIL; a failure leaves the keys written
+// before the failing step. Only RegisterServer records why the module itself failed.
 class ServerModule {
 public:
     explicit ServerModule(const WString& path);
@@ -17,7 +17,9 @@ public:
     // A path containing ".exe" (case-sensitive) is a local server; anything else in-process.
     bool IsExecutableServer() const;
 
-    // Calls the module's DllRegisterServer, then writes progId and progId\CLSID.
+    // Calls the module's DllRegisterServer, then writes progId and progId\CLSID. A module that
+    // does not load, lacks the export or returns a failure is recorded with its path and the
+    // system's reason or the returned HRESULT.
     HRESULT RegisterServer(const GUID& clsid, const WString& progId, const WString& description);
     // CLSID\{clsid} with its server key, the two categories and, when insertable is non-zero,
     // Insertable; a failed Insertable removes the whole class key again.

@@ -36,22 +36,12 @@ int KZOrlixPlayerSetupTask::RegisterProduct()
     PlatformError::Clear();
     int failures = RegisterServers(registration);
 
-    WString keyPath = L"CLSID\\" + FromGuid(kControlClass);
-    ScopedRegKey key;
-    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.put());
-    if (status != ERROR_SUCCESS) {
-        PlatformError::SetSystemError(static_cast<DWORD>(status));
-        PlatformError::AddContext(nullptr, L"RegOpenKey", keyPath);
+    // A registration that failed has recorded why; the control's class key that is then
+    // missing is its consequence and must not replace the reason.
+    const bool reasonRecorded =
+        failures != 0 && (!PlatformError::GetErrorText().IsEmpty() || PlatformError::GetContext().Count() != 0);
+    if (!WriteInstallationMode(!reasonRecorded) && failures == 0)
         return E_FAIL;
-    }
-    DWORD mode = 0;
-    status = RegSetValueExW(key.get(), L"Installation Mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
-                            sizeof(mode));
-    if (status != ERROR_SUCCESS) {
-        PlatformError::SetSystemError(static_cast<DWORD>(status));
-        PlatformError::AddContext(nullptr, L"RegSetValueEx", keyPath + L"\\Installation Mode");
-        return E_FAIL;
-    }
 
     if (failures != 0) {
         // The counted registrations need not say why they failed: the setup's line then
@@ -63,6 +53,31 @@ int KZOrlixPlayerSetupTask::RegisterProduct()
         return E_FAIL;
     }
     return 1;
+}
+
+bool KZOrlixPlayerSetupTask::WriteInstallationMode(bool record)
+{
+    WString keyPath = L"CLSID\\" + FromGuid(kControlClass);
+    ScopedRegKey key;
+    LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.put());
+    if (status != ERROR_SUCCESS) {
+        if (record) {
+            PlatformError::SetSystemError(static_cast<DWORD>(status));
+            PlatformError::AddContext(nullptr, L"RegOpenKey", keyPath);
+        }
+        return false;
+    }
+    DWORD mode = 0;
+    status = RegSetValueExW(key.get(), L"Installation Mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
+                            sizeof(mode));
+    if (status != ERROR_SUCCESS) {
+        if (record) {
+            PlatformError::SetSystemError(static_cast<DWORD>(status));
+            PlatformError::AddContext(nullptr, L"RegSetValueEx", keyPath + L"\\Installation Mode");
+        }
+        return false;
+    }
+    return true;
 }
 
 void KZOrlixPlayerSetupTask::CreateShortcuts()

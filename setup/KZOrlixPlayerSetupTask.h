@@ -15,4 +15,8 @@ protected:
     int RegisterProduct() override;
     void CreateShortcuts() override;
     void ConfigureEnvironment(const WString& installDirectory, const WString& environmentFile) override;
+
+private:
+    // "Installation Mode" 0 in the control's class key; a failure is recorded only when asked.
+    bool WriteInstallationMode(bool record);
 };

@@ -2,7 +2,8 @@
 // HKCU\Software\KZ Install Tests\Marker <pid> with the values
 //   Called          DWORD 1
 //   OleInitialised  DWORD 1 when the calling thread already had an OLE apartment
-// and returns E_FAIL when the variable KZ_TEST_REGISTER_FAIL is set, 0 otherwise.
+// and returns SELFREG_E_CLASS (0x80040201) when the variable KZ_TEST_REGISTER_FAIL is set, 0
+// otherwise: a code of the module's own, with no system text.
 #include <windows.h>
 #include <ole2.h>
 
@@ -36,5 +37,6 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
     RegSetValueExW(key, L"OleInitialised", 0, REG_DWORD,
                    reinterpret_cast<const BYTE*>(&oleInitialised), sizeof(oleInitialised));
     RegCloseKey(key);
-    return GetEnvironmentVariableW(L"KZ_TEST_REGISTER_FAIL", nullptr, 0) != 0 ? E_FAIL : S_OK;
+    const HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040201);
+    return GetEnvironmentVariableW(L"KZ_TEST_REGISTER_FAIL", nullptr, 0) != 0 ? kClassNotRegistered : S_OK;
 }

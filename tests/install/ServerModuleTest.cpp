@@ -287,26 +287,46 @@ TEST_F(RegisterServerTest, TheControlFindsItsOwnLibrariesBesideIt)
     EXPECT_EQ(1u, Marker(L"Called").Dword());
 }
 
-TEST_F(RegisterServerTest, FailingDllRegisterServerWritesNoProgId)
+std::wstring SystemText(DWORD code)
 {
-    SetEnvironmentVariableW(L"KZ_TEST_REGISTER_FAIL", L"1");
-    ServerModule module(dll_.c_str());
-    EXPECT_EQ(E_FAIL, module.RegisterServer(clsid_, progId_.c_str(), L"KZ Test Control"));
-    EXPECT_EQ(1u, Marker(L"Called").Dword());
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId_));
+    wchar_t text[512] = L"";
+    const DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                       0x400, text, 512, nullptr);
+    return std::wstring(text, units);
 }
 
-TEST_F(RegisterServerTest, ModuleWithoutTheExportWritesNoProgId)
+TEST_F(RegisterServerTest, AFailedModuleIsRecordedWithItsReasonAndPath)
 {
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    ServerModule module((std::wstring(system) + L"\\version.dll").c_str());
-    EXPECT_EQ(E_FAIL, module.RegisterServer(clsid_, progId_.c_str(), L"KZ Test Control"));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId_));
-
-    ServerModule missing((TestDirectory() + L"no-such-control.ocx").c_str());
-    EXPECT_EQ(E_FAIL, missing.RegisterServer(clsid_, progId_.c_str(), L"KZ Test Control"));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId_));
+    const std::wstring noExport = std::wstring(system) + L"\\version.dll";
+    const std::wstring otherFlavour = TestDirectory() + L"other\\kz_register_other.dll";
+    const std::wstring missing = TestDirectory() + L"no-such-control.ocx";
+    ASSERT_TRUE(FileExists(otherFlavour));
+    struct Case {
+        std::wstring module;
+        bool entryFails;
+        std::wstring context;
+        DWORD code;
+    };
+    const Case cases[] = {
+        {otherFlavour, false, L"Unable to load executable module [" + otherFlavour + L"]", ERROR_BAD_EXE_FORMAT},
+        {missing, false, L"Unable to load executable module [" + missing + L"]", ERROR_MOD_NOT_FOUND},
+        {noExport, false, L"Module [" + noExport + L"] has no entry point DllRegisterServer", ERROR_PROC_NOT_FOUND},
+        {dll_, true, L"Module [" + dll_ + L"] failed to register itself (error 0x80040201)", 0x80040201},
+    };
+    for (const Case& c : cases) {
+        SetEnvironmentVariableW(L"KZ_TEST_REGISTER_FAIL", c.entryFails ? L"1" : nullptr);
+        PlatformError::Clear();
+        ServerModule module(c.module.c_str());
+        EXPECT_EQ(E_FAIL, module.RegisterServer(clsid_, progId_.c_str(), L"KZ Test Control")) << c.context;
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId_));
+        const WStringArray context = PlatformError::GetContext();
+        ASSERT_EQ(1, context.Count()) << c.context;
+        EXPECT_EQ(c.context, std::wstring(context.At(0).c_str()));
+        EXPECT_EQ(SystemText(c.code), std::wstring(PlatformError::GetErrorText().c_str())) << c.context;
+    }
+    EXPECT_EQ(1u, Marker(L"Called").Dword());
 }
 
 struct ThreadCall {
@@ -338,6 +358,8 @@ TEST_F(RegisterServerTest, OleThatCannotStartFailsBeforeLoading)
     EXPECT_EQ(E_FAIL, call.result);
     EXPECT_FALSE(Marker(L"Called").found);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId_));
+    EXPECT_EQ(L"Unable to initialise OLE for module [" + dll_ + L"]",
+              std::wstring(PlatformError::GetContext().At(0).c_str()));
 }
 
 // ---- registry tree deletion -------------------------------------------------------------

@@ -230,37 +230,34 @@ TEST_F(RegistrationTest, AControlThatCannotBeLoadedCountsOneFailure)
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".orlix"));
 }
 
-TEST_F(RegistrationTest, WithoutTheControlClassKeyTheProductRegistrationFailsNamingIt)
+// The reason the control could not be registered, with its path, then the setup's line; not
+// the control's class key that is missing because of it. With or without that key.
+TEST_F(RegistrationTest, AControlThatCannotRegisterIsTheMessage)
 {
-    ProbeTask task(target_);
-    PlatformError::Clear();
-    EXPECT_EQ(E_FAIL, task.RegisterProduct());
-    std::wstring key = ClassKey(KZOrlixPlayerSetupTask::kControlClass);
-    WStringArray context = PlatformError::GetContext();
-    ASSERT_EQ(1, context.Count());
-    EXPECT_EQ(L"Unable to open system registry key [" + key + L"]", std::wstring(context.At(0).c_str()));
-    EXPECT_FALSE(PlatformError::GetErrorText().IsEmpty());
-}
-
-TEST_F(RegistrationTest, CountedFailuresFailTheProductRegistrationWithItsOwnMessage)
-{
-    // The control's class key is there, its module is not: the mode is written, the failed
-    // control registration still fails the install.
-    std::wstring control = ClassKey(KZOrlixPlayerSetupTask::kControlClass);
-    ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, control, nullptr, L"Orlix control"));
-    // Left over from an earlier step: must not be reported as the registration's reason.
-    PlatformError::SetError(nullptr, L"Archive.NotFound");
-    ProbeTask task(target_);
-    EXPECT_EQ(E_FAIL, task.RegisterProduct());
-    EXPECT_EQ(L"Unable to register program files", std::wstring(PlatformError::GetMessage().c_str()));
-
-    DWORD type = 0;
-    std::string data;
-    ASSERT_TRUE(ReadValue(HKEY_CLASSES_ROOT, control, L"Installation Mode", &type, &data));
-    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
-    EXPECT_EQ(std::string(4, '\0'), data);
-    // The server registration went on.
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(KZOrlixPlayerSetupTask::kServerClass) + L"\\LocalServer32"));
+    const std::wstring module = Install() + L"\\code\\bin\\ZephyrixOCXViewer.ocx";
+    const std::wstring control = ClassKey(KZOrlixPlayerSetupTask::kControlClass);
+    for (bool classKeyThere : {false, true}) {
+        // Not a program at all: no flavour loads it.
+        ASSERT_TRUE(WriteBytes(module, "MZ not a control"));
+        if (classKeyThere) {
+            ASSERT_TRUE(SetText(HKEY_CLASSES_ROOT, control, nullptr, L"Orlix control"));
+        }
+        // Left over from an earlier step: must not be reported as the registration's reason.
+        PlatformError::SetError(nullptr, L"Archive.NotFound");
+        ProbeTask task(target_);
+        EXPECT_EQ(E_FAIL, task.RegisterProduct());
+        const std::wstring reason = PlatformError::GetErrorText().c_str();
+        EXPECT_FALSE(reason.empty());
+        EXPECT_EQ(L"Unable to load executable module [" + module + L"]\n" + reason +
+                      L"\n\nUnable to register program files",
+                  std::wstring(PlatformError::GetMessage().c_str()));
+        // The server registration went on.
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(KZOrlixPlayerSetupTask::kServerClass) + L"\\LocalServer32"));
+        DWORD type = 0;
+        std::string data;
+        EXPECT_EQ(classKeyThere, ReadValue(HKEY_CLASSES_ROOT, control, L"Installation Mode", &type, &data));
+        RemoveProductKeys();
+    }
 }
 
 } // namespace
