@@ -2,10 +2,10 @@
 
 #include "foundation/ProductDefinition.h"
 #include "setup/KZOrlixPlayerSetupTask.h"
+#include "setup/UserShell.h"
 #include "ui/UILabel.h"
 #include "ui/UIRichText.h"
 
-#include <shellapi.h>
 #include <cstring>
 #include <new>
 
@@ -58,9 +58,9 @@ void KZOrlixPlayerSetupWindow::OnFinish()
     if (GetPathLabel() != nullptr) {
         const WString& folder = GetPathLabel()->GetText();
         WString guide = folder + kQuickStartGuide;
-        // Whether the guide opens does not change the end of the setup.
-        ShellExecuteW(GetWindow(), L"open", guide.c_str(), nullptr, folder.c_str(),
-                      SW_SHOWMAXIMIZED);
+        // Opened by the user's own shell, not with the setup's administrator rights. Whether
+        // the guide opens does not change the end of the setup.
+        UserShell::OpenDocument(GetWindow(), guide, folder, SW_SHOWMAXIMIZED);
     }
     KZOrlixSetupWindow::OnFinish();
 }

@@ -54,10 +54,33 @@ void HtmlHandlerStandIn::ForgetCalls()
     DeleteFileW((recorder_ + L".log").c_str());
 }
 
-std::wstring HtmlHandlerStandIn::LastCall() const
+namespace {
+
+const wchar_t kElevationLine[] = L"\nTokenElevation=";
+
+// The recorder's log: the command line, then the elevation line.
+std::wstring ReadLog(const std::wstring& path)
 {
     std::vector<uint8_t> content;
-    if (!FileProbe::Read(recorder_ + L".log", &content) || content.size() < 2)
+    if (!FileProbe::Read(path, &content) || content.size() < 2)
         return std::wstring();
     return std::wstring(reinterpret_cast<const wchar_t*>(content.data()), content.size() / sizeof(wchar_t));
+}
+
+} // namespace
+
+std::wstring HtmlHandlerStandIn::LastCall() const
+{
+    const std::wstring log = ReadLog(recorder_ + L".log");
+    return log.substr(0, log.rfind(kElevationLine));
+}
+
+int HtmlHandlerStandIn::LastElevation() const
+{
+    const std::wstring log = ReadLog(recorder_ + L".log");
+    const size_t at = log.rfind(kElevationLine);
+    if (at == std::wstring::npos)
+        return -1;
+    const std::wstring value = log.substr(at + lstrlenW(kElevationLine));
+    return value == L"0" ? 0 : value == L"1" ? 1 : -1;
 }

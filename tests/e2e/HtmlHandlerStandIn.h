@@ -17,6 +17,8 @@ public:
     void ForgetCalls();
     // The command line of the last call; empty when there was none.
     std::wstring LastCall() const;
+    // The last call's TokenElevation (0 or 1); -1 when there was none or it was not read.
+    int LastElevation() const;
 
 private:
     std::wstring recorder_;

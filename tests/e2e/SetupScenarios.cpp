@@ -365,8 +365,12 @@ bool SetupScenarios::FinishAndExit(WizardSession& session, HtmlHandlerStandIn* h
     const DWORD start = GetTickCount();
     while ((call = html->LastCall()).empty() && GetTickCount() - start < 15000)
         Sleep(100);
-    return DriverLog::Check(ContainsIgnoringCase(call, guide), "Finish opens the quick-start guide %s (the handler got: %s)",
-                            Utf8(guide).c_str(), Utf8(call).c_str()) && ok;
+    ok = DriverLog::Check(ContainsIgnoringCase(call, guide), "Finish opens the quick-start guide %s (the handler got: %s)",
+                          Utf8(guide).c_str(), Utf8(call).c_str()) && ok;
+    // The setup runs as administrator; what opens the guide must run with the user's rights.
+    const int elevation = html->LastElevation();
+    return DriverLog::Check(elevation == 0, "the guide's handler runs unelevated (its TokenElevation: %d)", elevation) &&
+           ok;
 }
 
 bool SetupScenarios::VerifyInstallation()
