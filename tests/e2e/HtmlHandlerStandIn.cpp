@@ -9,6 +9,8 @@ namespace {
 
 const wchar_t kExtension[] = L".html";
 const wchar_t kClass[] = L"KzTestHtml";
+// An extension and a ProgID: one key for both registry views (see SetupView.h).
+const REGSAM kShared = KEY_WOW64_64KEY;
 
 } // namespace
 
@@ -26,13 +28,13 @@ bool HtmlHandlerStandIn::Install()
 {
     if (installed_)
         return true;
-    hadKey_ = RegistryProbe::KeyExists(HKEY_CLASSES_ROOT, kExtension);
-    hadDefault_ = hadKey_ && RegistryProbe::ReadString(HKEY_CLASSES_ROOT, kExtension, nullptr, &oldDefault_);
+    hadKey_ = RegistryProbe::KeyExists(kShared, HKEY_CLASSES_ROOT, kExtension);
+    hadDefault_ = hadKey_ && RegistryProbe::ReadString(kShared, HKEY_CLASSES_ROOT, kExtension, nullptr, &oldDefault_);
     installed_ = true;
     ForgetCalls();
-    return RegistryProbe::WriteString(HKEY_CLASSES_ROOT, std::wstring(kClass) + L"\\shell\\open\\command", nullptr,
+    return RegistryProbe::WriteString(kShared, HKEY_CLASSES_ROOT, std::wstring(kClass) + L"\\shell\\open\\command", nullptr,
                                       L"\"" + recorder_ + L"\" \"%1\"") &&
-           RegistryProbe::WriteString(HKEY_CLASSES_ROOT, kExtension, nullptr, kClass);
+           RegistryProbe::WriteString(kShared, HKEY_CLASSES_ROOT, kExtension, nullptr, kClass);
 }
 
 void HtmlHandlerStandIn::Restore()
@@ -41,12 +43,12 @@ void HtmlHandlerStandIn::Restore()
         return;
     installed_ = false;
     if (!hadKey_)
-        RegistryProbe::DeleteTree(HKEY_CLASSES_ROOT, kExtension);
+        RegistryProbe::DeleteTree(kShared, HKEY_CLASSES_ROOT, kExtension);
     else if (hadDefault_)
-        RegistryProbe::WriteString(HKEY_CLASSES_ROOT, kExtension, nullptr, oldDefault_);
+        RegistryProbe::WriteString(kShared, HKEY_CLASSES_ROOT, kExtension, nullptr, oldDefault_);
     else
-        RegistryProbe::DeleteValue(HKEY_CLASSES_ROOT, kExtension, nullptr);
-    RegistryProbe::DeleteTree(HKEY_CLASSES_ROOT, kClass);
+        RegistryProbe::DeleteValue(kShared, HKEY_CLASSES_ROOT, kExtension, nullptr);
+    RegistryProbe::DeleteTree(kShared, HKEY_CLASSES_ROOT, kClass);
 }
 
 void HtmlHandlerStandIn::ForgetCalls()

@@ -11,6 +11,7 @@
 #include "tests/e2e/FileProbe.h"
 #include "tests/e2e/ProductFacts.h"
 #include "tests/e2e/RegistryProbe.h"
+#include "tests/e2e/SetupView.h"
 
 namespace {
 
@@ -28,31 +29,49 @@ bool SameText(const std::wstring& a, const std::wstring& b)
     return lstrcmpiW(a.c_str(), b.c_str()) == 0;
 }
 
-// One registry text, checked against the expected one (exact, or without case for paths).
-bool CheckString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& expected,
+const char* ViewName(REGSAM view)
+{
+    return view == KEY_WOW64_32KEY ? "32-bit view" : "64-bit view";
+}
+
+// One registry text in the view named, checked against the expected one (exact, or without
+// case for paths).
+bool CheckString(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& expected,
                  bool ignoreCase = false)
 {
     std::wstring text;
     DWORD type = 0;
-    bool read = RegistryProbe::ReadString(root, path, name, &text, &type);
+    bool read = RegistryProbe::ReadString(view, root, path, name, &text, &type);
     bool ok = read && type == REG_SZ && (ignoreCase ? SameText(text, expected) : text == expected);
-    const std::string where = Utf8(path) + (name != nullptr ? "\\" + Utf8(name) : std::string(" (default)"));
+    const std::string where = std::string(ViewName(view)) + " " + Utf8(path) +
+                              (name != nullptr ? "\\" + Utf8(name) : std::string(" (default)"));
     if (ok)
         return DriverLog::Check(true, "%s = \"%s\"", where.c_str(), Utf8(text).c_str());
     return DriverLog::Check(false, "%s = \"%s\" (type %lu%s), expected \"%s\"", where.c_str(), Utf8(text).c_str(),
                             static_cast<unsigned long>(type), read ? "" : ", unreadable", Utf8(expected).c_str());
 }
 
+// A key of the setup's own: there in its view, absent from the other.
 bool CheckKey(HKEY root, const std::wstring& path)
 {
-    return DriverLog::Check(RegistryProbe::KeyExists(root, path), "key %s exists", Utf8(path).c_str());
+    return DriverLog::Check(RegistryProbe::KeyExists(SetupView::Registry(), root, path) &&
+                                !RegistryProbe::KeyExists(SetupView::OtherRegistry(), root, path),
+                            "key %s exists in the %s only", Utf8(path).c_str(), ViewName(SetupView::Registry()));
+}
+
+// A key Windows keeps once for both views: the same text seen from either.
+bool CheckShared(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& expected)
+{
+    return CheckString(KEY_WOW64_32KEY, root, path, name, expected) &
+           CheckString(KEY_WOW64_64KEY, root, path, name, expected);
 }
 
 bool CheckDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD expected)
 {
     DWORD value = 0xFFFFFFFF;
-    bool read = RegistryProbe::ReadDword(root, path, name, &value);
-    return DriverLog::Check(read && value == expected, "%s\\%s = %lu (DWORD), expected %lu", Utf8(path).c_str(),
+    bool read = RegistryProbe::ReadDword(SetupView::Registry(), root, path, name, &value);
+    return DriverLog::Check(read && value == expected, "%s %s\\%s = %lu (DWORD), expected %lu",
+                            ViewName(SetupView::Registry()), Utf8(path).c_str(),
                             Utf8(name).c_str(), read ? static_cast<unsigned long>(value) : 0xFFFFFFFFul,
                             static_cast<unsigned long>(expected));
 }
@@ -121,7 +140,7 @@ InstallCheck::InstallCheck(const SetupFileList& files, const std::wstring& paylo
 
 std::wstring InstallCheck::DefaultTarget()
 {
-    return FileProbe::SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\" + ProductFacts::kDisplayName;
+    return SetupView::ProgramFiles() + L"\\" + ProductFacts::kDisplayName;
 }
 
 std::wstring InstallCheck::StartMenuFolder()
@@ -155,7 +174,15 @@ bool InstallCheck::VerifyInstalled(const std::wstring& target) const
 {
     const std::wstring installDirectory = target + L"\\intel_a";
     DriverLog::Info("checking the installation in %s", Utf8(installDirectory).c_str());
-    bool ok = VerifyFiles(installDirectory);
+    // Files in the setup's own Program Files; nothing of the product in the other one.
+    const std::wstring other = SetupView::OtherProgramFiles() + L"\\" + ProductFacts::kDisplayName;
+    bool ok = DriverLog::Check(SameText(target.substr(0, SetupView::ProgramFiles().size() + 1),
+                                        SetupView::ProgramFiles() + L"\\") &&
+                                   !SameText(SetupView::ProgramFiles(), SetupView::OtherProgramFiles()) &&
+                                   !FileProbe::IsFolder(other),
+                               "installed below %s, nothing in %s", Utf8(SetupView::ProgramFiles()).c_str(),
+                               Utf8(other).c_str());
+    ok = VerifyFiles(installDirectory) && ok;
     ok = VerifyUninstallData(installDirectory) && ok;
     ok = VerifyUninstallEntry(installDirectory) && ok;
     ok = VerifyRegistration(installDirectory) && ok;
@@ -240,13 +267,19 @@ bool InstallCheck::VerifyUninstallEntry(const std::wstring& installDirectory) co
 {
     const std::wstring key = ProductFacts::kUninstallKey;
     const std::wstring uninstaller = installDirectory + ProductFacts::kUninstaller;
-    bool ok = CheckString(HKEY_LOCAL_MACHINE, key, L"DisplayName", ProductFacts::kDisplayName);
-    ok = CheckString(HKEY_LOCAL_MACHINE, key, L"DisplayIcon", uninstaller + L",0") && ok;
-    ok = CheckString(HKEY_LOCAL_MACHINE, key, L"UninstallString", L"\"" + uninstaller + L"\"") && ok;
-    ok = CheckString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", installDirectory) && ok;
+    const REGSAM view = SetupView::Registry();
+    bool ok = CheckKey(HKEY_LOCAL_MACHINE, key);
+    // The 32-bit view is the Wow6432Node branch of the 64-bit one.
+    const std::wstring below = L"SOFTWARE\\Wow6432Node" + key.substr(lstrlenW(L"SOFTWARE"));
+    ok = DriverLog::Check(RegistryProbe::KeyExists(KEY_WOW64_64KEY, HKEY_LOCAL_MACHINE, below) == SetupView::Is32Bit(),
+                          "the entry is %sbelow Wow6432Node", SetupView::Is32Bit() ? "" : "not ") && ok;
+    ok = CheckString(view, HKEY_LOCAL_MACHINE, key, L"DisplayName", ProductFacts::kDisplayName) && ok;
+    ok = CheckString(view, HKEY_LOCAL_MACHINE, key, L"DisplayIcon", uninstaller + L",0") && ok;
+    ok = CheckString(view, HKEY_LOCAL_MACHINE, key, L"UninstallString", L"\"" + uninstaller + L"\"") && ok;
+    ok = CheckString(view, HKEY_LOCAL_MACHINE, key, L"InstallLocation", installDirectory) && ok;
     ok = CheckDword(HKEY_LOCAL_MACHINE, key, L"NoModify", 1) && ok;
     ok = CheckDword(HKEY_LOCAL_MACHINE, key, L"NoRepair", 1) && ok;
-    ok = CheckString(HKEY_LOCAL_MACHINE, key, L"DisplayVersion", PackagedVersion(installDirectory)) && ok;
+    ok = CheckString(view, HKEY_LOCAL_MACHINE, key, L"DisplayVersion", PackagedVersion(installDirectory)) && ok;
     ok = DriverLog::Check(FileProbe::IsFile(uninstaller), "the registered uninstaller exists") && ok;
     return ok;
 }
@@ -257,35 +290,40 @@ bool InstallCheck::VerifyRegistration(const std::wstring& installDirectory) cons
     const std::wstring control = std::wstring(L"CLSID\\") + ProductFacts::kControlClass;
     const std::wstring quotedPlayer = L"\"" + installDirectory + ProductFacts::kPlayer + L"\"";
     const std::wstring environment = L" -env \"" + installDirectory + L"\\" + ProductFacts::kEnvironmentFile + L"\"";
+    const REGSAM view = SetupView::Registry();
 
-    bool ok = CheckString(HKEY_CLASSES_ROOT, server, nullptr, ProductFacts::kDisplayName);
-    ok = CheckString(HKEY_CLASSES_ROOT, server + L"\\LocalServer32", nullptr, quotedPlayer + environment) && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, server + L"\\InprocHandler32", nullptr, L"ole32.dll") && ok;
+    // Class IDs are redirected: in the setup's view only.
+    bool ok = CheckKey(HKEY_CLASSES_ROOT, server);
+    ok = CheckKey(HKEY_CLASSES_ROOT, control) && ok;
+    ok = CheckString(view, HKEY_CLASSES_ROOT, server, nullptr, ProductFacts::kDisplayName) && ok;
+    ok = CheckString(view, HKEY_CLASSES_ROOT, server + L"\\LocalServer32", nullptr, quotedPlayer + environment) && ok;
+    ok = CheckString(view, HKEY_CLASSES_ROOT, server + L"\\InprocHandler32", nullptr, L"ole32.dll") && ok;
     ok = CheckKey(HKEY_CLASSES_ROOT, server + L"\\Implemented Categories\\" + ProductFacts::kScriptingCategory) && ok;
     ok = CheckKey(HKEY_CLASSES_ROOT, server + L"\\Implemented Categories\\" + ProductFacts::kInitialisingCategory) && ok;
     ok = CheckKey(HKEY_CLASSES_ROOT, server + L"\\Implemented Categories\\" + ProductFacts::kControlsCategory) && ok;
     ok = CheckKey(HKEY_CLASSES_ROOT, server + L"\\Insertable") && ok;
 
     // The control registers itself; the setup adds its installation mode and program id.
-    ok = CheckString(HKEY_CLASSES_ROOT, control + L"\\InprocServer32", nullptr, installDirectory + ProductFacts::kControl,
-                     true) && ok;
+    ok = CheckString(view, HKEY_CLASSES_ROOT, control + L"\\InprocServer32", nullptr,
+                     installDirectory + ProductFacts::kControl, true) && ok;
     ok = CheckDword(HKEY_CLASSES_ROOT, control, L"Installation Mode", 0) && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, ProductFacts::kControlProgId, nullptr, ProductFacts::kDisplayName) && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, std::wstring(ProductFacts::kControlProgId) + L"\\CLSID", nullptr,
-                     ProductFacts::kControlClass) && ok;
 
+    // ProgIDs and extensions are shared: one key, seen from both views.
+    ok = CheckShared(HKEY_CLASSES_ROOT, ProductFacts::kControlProgId, nullptr, ProductFacts::kDisplayName) && ok;
+    ok = CheckShared(HKEY_CLASSES_ROOT, std::wstring(ProductFacts::kControlProgId) + L"\\CLSID", nullptr,
+                     ProductFacts::kControlClass) && ok;
     const std::wstring progId = ProductFacts::kProgId;
-    ok = CheckString(HKEY_CLASSES_ROOT, progId, nullptr, ProductFacts::kFileTypeDescription) && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, progId + L"\\CLSID", nullptr, ProductFacts::kServerClass) && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr,
+    ok = CheckShared(HKEY_CLASSES_ROOT, progId, nullptr, ProductFacts::kFileTypeDescription) && ok;
+    ok = CheckShared(HKEY_CLASSES_ROOT, progId + L"\\CLSID", nullptr, ProductFacts::kServerClass) && ok;
+    ok = CheckShared(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr,
                      installDirectory + ProductFacts::kDocumentIcon + L",0") && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", nullptr,
+    ok = CheckShared(HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", nullptr,
                      quotedPlayer + L" \"%1\"" + environment) && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, L".orlix", nullptr, progId) && ok;
-    ok = CheckString(HKEY_CLASSES_ROOT, L".orx", nullptr, progId) && ok;
+    ok = CheckShared(HKEY_CLASSES_ROOT, L".orlix", nullptr, progId) && ok;
+    ok = CheckShared(HKEY_CLASSES_ROOT, L".orx", nullptr, progId) && ok;
     if (GetEnvironmentVariableW(L"Zephyrix_QGM_Support", nullptr, 0) == 0) {
         std::wstring qgm;
-        RegistryProbe::ReadString(HKEY_CLASSES_ROOT, L".qgm", nullptr, &qgm);
+        RegistryProbe::ReadString(view, HKEY_CLASSES_ROOT, L".qgm", nullptr, &qgm);
         ok = DriverLog::Check(qgm != progId, ".qgm is not bound without Zephyrix_QGM_Support") && ok;
     }
     return ok;

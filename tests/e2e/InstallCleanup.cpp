@@ -8,17 +8,18 @@
 #include "tests/e2e/ProductFacts.h"
 #include "tests/e2e/RegistryProbe.h"
 #include "tests/e2e/SetupProcess.h"
+#include "tests/e2e/SetupView.h"
 
 bool InstallCleanup::IsInstalled()
 {
-    return RegistryProbe::KeyExists(HKEY_LOCAL_MACHINE, ProductFacts::kUninstallKey);
+    return RegistryProbe::KeyExists(SetupView::Registry(), HKEY_LOCAL_MACHINE, ProductFacts::kUninstallKey);
 }
 
 bool InstallCleanup::RunInstalledUninstaller()
 {
     std::wstring uninstaller;
     // In quotation marks, or bare as earlier setups wrote it.
-    if (!RegistryProbe::ReadString(HKEY_LOCAL_MACHINE, ProductFacts::kUninstallKey, L"UninstallString", &uninstaller) ||
+    if (!RegistryProbe::ReadString(SetupView::Registry(), HKEY_LOCAL_MACHINE, ProductFacts::kUninstallKey, L"UninstallString", &uninstaller) ||
         !FileProbe::IsFile(uninstaller = uninstaller.substr(uninstaller[0] == L'"', uninstaller.find(L'"', 1) - 1)))
         return false;
     // From a copy, as the setup does: the uninstaller removes its own folder.
@@ -49,21 +50,25 @@ void InstallCleanup::RemoveLeftovers()
         {HKEY_CLASSES_ROOT, ProductFacts::kProgId},
         {HKEY_CLASSES_ROOT, ProductFacts::kControlProgId},
     };
-    for (const Key& key : keys) {
-        if (RegistryProbe::KeyExists(key.root, key.path)) {
-            DriverLog::Info("removing left-over key %s", DriverLog::Utf8(key.path).c_str());
-            RegistryProbe::DeleteTree(key.root, key.path);
+    // Both views: a run that wrote the wrong one must not leave its keys to the next.
+    for (REGSAM view : {SetupView::Registry(), SetupView::OtherRegistry()}) {
+        for (const Key& key : keys) {
+            if (RegistryProbe::KeyExists(view, key.root, key.path)) {
+                DriverLog::Info("removing left-over key %s", DriverLog::Utf8(key.path).c_str());
+                RegistryProbe::DeleteTree(view, key.root, key.path);
+            }
         }
     }
     // Extensions only while they are still bound to the product.
     for (const wchar_t* extension : {L".orlix", L".orx", L".qgm"}) {
         std::wstring bound;
-        if (RegistryProbe::ReadString(HKEY_CLASSES_ROOT, extension, nullptr, &bound) && bound == ProductFacts::kProgId) {
+        if (RegistryProbe::ReadString(SetupView::Registry(), HKEY_CLASSES_ROOT, extension, nullptr, &bound) && bound == ProductFacts::kProgId) {
             DriverLog::Info("removing left-over key %s", DriverLog::Utf8(extension).c_str());
-            RegistryProbe::DeleteTree(HKEY_CLASSES_ROOT, extension);
+            RegistryProbe::DeleteTree(SetupView::Registry(), HKEY_CLASSES_ROOT, extension);
         }
     }
-    for (const std::wstring& folder : {InstallCheck::StartMenuFolder(), InstallCheck::DefaultTarget()}) {
+    for (const std::wstring& folder : {InstallCheck::StartMenuFolder(), InstallCheck::DefaultTarget(),
+                                       SetupView::OtherProgramFiles() + L"\\" + ProductFacts::kDisplayName}) {
         if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
             DriverLog::Info("removing left-over folder %s", DriverLog::Utf8(folder).c_str());
             FileProbe::RemoveTree(folder);

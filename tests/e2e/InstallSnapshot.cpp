@@ -4,13 +4,14 @@
 
 #include "tests/e2e/InstallCheck.h"
 #include "tests/e2e/ProductFacts.h"
+#include "tests/e2e/SetupView.h"
 
 namespace {
 
 void DescribeKey(HKEY root, const std::wstring& path, std::wstring* out)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | SetupView::Registry(), &key) != ERROR_SUCCESS)
         return;
     *out += L"[" + path + L"]\n";
     for (DWORD i = 0;; ++i) {

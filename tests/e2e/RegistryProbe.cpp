@@ -2,21 +2,21 @@
 
 #include <vector>
 
-bool RegistryProbe::KeyExists(HKEY root, const std::wstring& path)
+bool RegistryProbe::KeyExists(REGSAM view, HKEY root, const std::wstring& path)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
 }
 
-bool RegistryProbe::ReadString(HKEY root, const std::wstring& path, const wchar_t* name, std::wstring* text,
+bool RegistryProbe::ReadString(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name, std::wstring* text,
                                DWORD* type)
 {
     text->clear();
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     DWORD valueType = 0;
     DWORD bytes = 0;
@@ -38,10 +38,10 @@ bool RegistryProbe::ReadString(HKEY root, const std::wstring& path, const wchar_
     return ok;
 }
 
-bool RegistryProbe::ReadDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD* value)
+bool RegistryProbe::ReadDword(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name, DWORD* value)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     DWORD type = 0;
     DWORD bytes = sizeof(DWORD);
@@ -50,10 +50,10 @@ bool RegistryProbe::ReadDword(HKEY root, const std::wstring& path, const wchar_t
     return status == ERROR_SUCCESS && type == REG_DWORD && bytes == sizeof(DWORD);
 }
 
-bool RegistryProbe::WriteString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text)
+bool RegistryProbe::WriteString(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
     LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
@@ -61,33 +61,33 @@ bool RegistryProbe::WriteString(HKEY root, const std::wstring& path, const wchar
     return status == ERROR_SUCCESS;
 }
 
-bool RegistryProbe::DeleteValue(HKEY root, const std::wstring& path, const wchar_t* name)
+bool RegistryProbe::DeleteValue(REGSAM view, HKEY root, const std::wstring& path, const wchar_t* name)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE | view, &key) != ERROR_SUCCESS)
         return false;
     LONG status = RegDeleteValueW(key, name);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
 
-bool RegistryProbe::DeleteTree(HKEY root, const std::wstring& path)
+bool RegistryProbe::DeleteTree(REGSAM view, HKEY root, const std::wstring& path)
 {
-    if (!KeyExists(root, path))
+    if (!KeyExists(view, root, path))
         return true;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
         return false;
     for (;;) {
         wchar_t child[260];
         DWORD length = 260;
         if (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (!DeleteTree(key, child)) {
+        if (!DeleteTree(view, key, child)) {
             RegCloseKey(key);
             return false;
         }
     }
     RegCloseKey(key);
-    return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
+    return RegDeleteKeyExW(root, path.c_str(), view, 0) == ERROR_SUCCESS;
 }

@@ -17,6 +17,7 @@
 #include "tests/e2e/ProductFacts.h"
 #include "tests/e2e/RegistryProbe.h"
 #include "tests/e2e/ScreenCapture.h"
+#include "tests/e2e/SetupView.h"
 #include "tests/e2e/WindowProbe.h"
 #include "tests/e2e/WizardSession.h"
 
@@ -91,7 +92,10 @@ bool SetupScenarios::Prepare()
     if (!DriverLog::Check(files_.Load(options_.setup), "the setup carries its FILES list %s",
                           Utf8(files_.Error()).c_str()))
         return false;
-    DriverLog::Info("%zu files to install; default target %s", files_.Entries().size(),
+    if (!DriverLog::Check(SetupView::ChooseFor(options_.setup), "the setup is a 32-bit or 64-bit program"))
+        return false;
+    DriverLog::Info("%zu files to install; a %s setup: registry view %s, default target %s", files_.Entries().size(),
+                    SetupView::Name(), SetupView::Is32Bit() ? "KEY_WOW64_32KEY" : "KEY_WOW64_64KEY",
                     Utf8(InstallCheck::DefaultTarget()).c_str());
     return true;
 }
@@ -429,7 +433,7 @@ bool SetupScenarios::Tour()
     // A folder with "&" in its name: the path must show it as it is, not as an access key.
     InstallCleanup::Clean();
     bool ok = true;
-    const std::wstring ampersand = FileProbe::SpecialFolder(CSIDL_PROGRAM_FILES).substr(0, 3) + L"R&D";
+    const std::wstring ampersand = SetupView::ProgramFiles().substr(0, 3) + L"R&D";
     CreateDirectoryW(ampersand.c_str(), nullptr);
     {
         WizardSession session(options_);
@@ -462,7 +466,7 @@ bool SetupScenarios::Tour()
     }
     if (InstallCleanup::IsInstalled()) {
         std::wstring location;
-        RegistryProbe::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", &location);
+        RegistryProbe::ReadString(SetupView::Registry(), HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", &location);
         std::printf("RESULT installed in %s\n", Utf8(location).c_str());
     }
     if (!options_.keep)
@@ -481,7 +485,7 @@ bool SetupScenarios::Upgrade()
     }
     // An older version is installed: both versions must show up in the question.
     const std::wstring installedVersion = L"0.9.7-e2e";
-    RegistryProbe::WriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", installedVersion);
+    RegistryProbe::WriteString(SetupView::Registry(), HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", installedVersion);
     InstallCheck check(files_, options_.payloadRoot);
     const std::wstring packagedVersion = check.PackagedVersion(InstallCheck::DefaultTarget() + L"\\intel_a");
     const std::wstring before = InstallSnapshot::Take();
