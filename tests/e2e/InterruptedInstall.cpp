@@ -85,7 +85,7 @@ struct KillPoint {
 };
 
 const KillPoint kPoints[] = {
-    {"a large program being staged", L"code\\bin", true, 1},
+    {"the first program replaced", L"code\\bin\\OrlixPlayer.exe", false, 0},
     {"among the first small files", L"extra\\small010.bin", false, 0},
     {"a large data file being staged", L"extra", true, 1000000},
     {"among the last small files", L"extra\\small100.bin", false, 0},
@@ -196,7 +196,7 @@ bool InterruptedInstall::Kills()
         const auto before = Stamp(path);
         session.Push(L"WizardNext");
         bool reached = false;
-        for (const DWORD start = GetTickCount(); !reached && GetTickCount() - start < 60000 && session.Process().IsRunning();)
+        for (const DWORD start = GetTickCount(); !reached && GetTickCount() - start < 20000 && session.Process().IsRunning();)
             reached = point.temporary ? HasTemporary(path, point.minimum, false) : Stamp(path) != before;
         session.Process().Kill();
         DWORD code = 0;
