@@ -106,7 +106,8 @@ WString CreatePrivateFolder()
     return CreateDirectoryW(folder.c_str(), &attributes) ? folder : WString();
 }
 
-// The uninstaller's copy in a private folder of its own; both go with the object.
+// The uninstaller's copy in a private folder of its own; both go with the object, and at the
+// next restart should the setup be killed while the copy runs.
 class PrivateCopy {
 public:
     // Path() stays empty when the folder or the copy cannot be made; no folder is left then.
@@ -117,6 +118,9 @@ public:
         const WString copy = folder_ + L"\\" + (program.c_str() + PathText::LastSeparator(program.c_str()) + 1);
         if (CopyFileW(program.c_str(), copy.c_str(), TRUE)) {
             copy_ = copy;
+            // Delayed operations run in the order given: the file, then its emptied folder.
+            MoveFileExW(copy_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+            MoveFileExW(folder_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
             return;
         }
         DeleteFileW(copy.c_str());
@@ -124,8 +128,7 @@ public:
         folder_.Clear();
     }
     // A process that has just ended may still hold its image for a moment; a copy that stays
-    // in use (a child of the uninstaller runs from it) goes at the next restart, and the folder
-    // after it (delayed operations run in the order given).
+    // in use (a child of the uninstaller runs from it) goes at the next restart, as marked.
     ~PrivateCopy()
     {
         if (copy_.IsEmpty())
@@ -136,10 +139,8 @@ public:
             if (!deleted)
                 Sleep(50);
         }
-        if (!deleted)
-            MoveFileExW(copy_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        if (!deleted || !RemoveDirectoryW(folder_.c_str()))
-            MoveFileExW(folder_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (deleted)
+            RemoveDirectoryW(folder_.c_str());
     }
     const WString& Path() const { return copy_; }
     const WString& Folder() const { return folder_; }

@@ -11,6 +11,7 @@
 
 const wchar_t* const KZOrlixPlayerSetupWindow::kQuickStartGuide =
     L"\\intel_a\\resources\\Zephyrix\\HTML\\quickstart.html";
+const char* const KZOrlixPlayerSetupWindow::kOwnCatalog = "KZOrlixPlayerSetup";
 
 KZOrlixPlayerSetupWindow::KZOrlixPlayerSetupWindow(const WString& name, const WString& licenseEntry)
     : KZOrlixSetupWindow(name, licenseEntry)
@@ -20,7 +21,7 @@ KZOrlixPlayerSetupWindow::KZOrlixPlayerSetupWindow(const WString& name, const WS
     ProductDefinition::SetVersionFile(L"resources\\Zephyrix\\versions\\PlayerVersion.txt");
     SetUninstallerBaseName(L"OrlixPlayerUninstall");
     SetBitmapNames(L"KZOrlixSetup", L"KZOrlixSetupH");
-    SetCatalog("KZOrlixPlayerSetup");
+    SetCatalog(kOwnCatalog);
     SetTitle(GetMessage(L"Title"));
 }
 
@@ -63,4 +64,13 @@ void KZOrlixPlayerSetupWindow::OnFinish()
         UserShell::OpenDocument(GetWindow(), guide, folder, SW_SHOWMAXIMIZED);
     }
     KZOrlixSetupWindow::OnFinish();
+}
+
+void KZOrlixPlayerSetupWindow::ShowAnotherSetupRuns()
+{
+    KZ_EventListener texts;
+    texts.SetCatalog(kOwnCatalog);
+    texts.SetFallbackCatalog(kFallbackCatalog);
+    MessageBoxW(nullptr, texts.GetMessage(L"AnotherSetupRuns").c_str(), texts.GetMessage(L"Title").c_str(),
+                MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
 }

@@ -17,6 +17,11 @@ public:
     // Opens the installed quick-start guide, then ends as the generic window does.
     void OnFinish() override;
 
+    // Says that another setup runs, with the texts this window would show. Before any window
+    // exists: the posted "Create" of one would build the pages inside the box's loop.
+    static void ShowAnotherSetupRuns();
+
     // Relative to the target folder (the path label's text).
     static const wchar_t* const kQuickStartGuide;
+    static const char* const kOwnCatalog;
 };

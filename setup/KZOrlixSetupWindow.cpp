@@ -20,13 +20,15 @@
 #include <cstring>
 #include <new>
 
+const char* const KZOrlixSetupWindow::kFallbackCatalog = "KZOrlixSetup";
+
 KZOrlixSetupWindow::KZOrlixSetupWindow(const WString& name, const WString& licenseEntry)
     : KZ_UIWizardTask(nullptr, name), licensePage_(nullptr), targetPage_(nullptr),
       summaryPage_(nullptr), pathLabel_(nullptr), agree_(nullptr), noAgree_(nullptr),
       licenseView_(nullptr), finishSubscription_(nullptr), busy_(0), licenseLoaded_(false), comInitialized_(false),
       licenseEntry_(licenseEntry)
 {
-    SetFallbackCatalog("KZOrlixSetup");
+    SetFallbackCatalog(kFallbackCatalog);
     finishSubscription_ = Subscribe("Finish", this, &KZOrlixSetupWindow::OnFinishEvent);
 }
 

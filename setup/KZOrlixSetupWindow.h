@@ -21,6 +21,9 @@ public:
 
     bool IsKindOf(const char* className) const override;
 
+    // The generic texts, asked after the product's own.
+    static const char* const kFallbackCatalog;
+
     void AddPages() override;
     void OnPageChanged(KZ_UIWindow* page) override;
     // Initialises COM on this thread (the folder dialog and the shell need it) and loads the

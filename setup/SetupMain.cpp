@@ -5,6 +5,7 @@
 #include "foundation/ProductDefinition.h"
 #include "foundation/ScopedHandle.h"
 #include "setup/KZOrlixPlayerSetupWindow.h"
+#include "setup/SetupLock.h"
 #include "ui/KZ_UIPopup.h"
 
 #include <new>
@@ -28,9 +29,15 @@ using ScopedSetupWindow = ScopedHandle<SetupWindowTraits>;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Held until the process ends; a second setup touches nothing.
+    const SetupLock lock;
     ProductDefinition::SetInstance(instance);
     // Every text the user reads comes from the catalogs of the archive the setup carries.
     MessageCatalog::SetSource(&ArchiveCatalogs());
+    if (lock.AnotherSetupRuns()) {
+        KZOrlixPlayerSetupWindow::ShowAnotherSetupRuns();
+        return 1;
+    }
     // COM and the rich edit library are loaded by the setup window once its first page is
     // painted: nothing before needs them, and their start-up would hold the page back.
     KZ_EventListener::SetMainThread();

@@ -2,9 +2,9 @@
 // buttons and answers its boxes as a person would, and checks the real registry and files.
 //
 //   e2e_driver SCENARIO --setup PATH [--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep]
-//              [--plant DLL]... [--plant-probe PATH]
+//              [--plant DLL]... [--plant-probe PATH] [--earlier PATH --earlier-root DIR]
 //
-// Scenarios: full, upgrade, failure, keyboard, windowmenu, tour, planting. Paths may be given as host paths
+// Scenarios: full, upgrade, failure, keyboard, windowmenu, tour, planting, concurrent, kill. Paths may be given as host paths
 // ("/work/..."), which are reached through drive Z:. Exit code 0 when every check held.
 #include <cstdio>
 #include <cstring>
@@ -23,9 +23,9 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|windowmenu|tour|planting --setup PATH "
+    std::fprintf(stderr, "usage: e2e_driver full|upgrade|failure|keyboard|windowmenu|tour|planting|concurrent|kill --setup PATH "
                          "[--recorder PATH] [--shots DIR] [--payload-root DIR] [--keep] [--plant DLL]... "
-                         "[--plant-probe PATH]\n");
+                         "[--plant-probe PATH] [--earlier PATH --earlier-root DIR]\n");
     return 2;
 }
 
@@ -45,6 +45,10 @@ int main(int argc, char** argv)
             options.shots = FileProbe::FromHost(argv[++i]);
         else if (argument == "--payload-root" && hasValue)
             options.payloadRoot = FileProbe::FromHost(argv[++i]);
+        else if (argument == "--earlier" && hasValue)
+            options.earlier = FileProbe::FromHost(argv[++i]);
+        else if (argument == "--earlier-root" && hasValue)
+            options.earlierRoot = FileProbe::FromHost(argv[++i]);
         else if (argument == "--plant" && hasValue)
             options.plant.push_back(FileProbe::FromHost(argv[++i]));
         else if (argument == "--plant-probe" && hasValue)
@@ -90,6 +94,10 @@ int main(int argc, char** argv)
             scenarios.Tour();
         else if (options.scenario == L"planting")
             scenarios.Planting();
+        else if (options.scenario == L"concurrent")
+            scenarios.Concurrent();
+        else if (options.scenario == L"kill")
+            scenarios.Kill();
         else
             known = false;
     }

@@ -13,6 +13,7 @@
 #include "tests/e2e/InstallCheck.h"
 #include "tests/e2e/InstallCleanup.h"
 #include "tests/e2e/InstallSnapshot.h"
+#include "tests/e2e/InterruptedInstall.h"
 #include "tests/e2e/MessageBoxProbe.h"
 #include "tests/e2e/ProductFacts.h"
 #include "tests/e2e/RegistryProbe.h"
@@ -472,6 +473,16 @@ bool SetupScenarios::Tour()
     if (!options_.keep)
         InstallCleanup::Clean();
     return ok && DriverLog::Failed() == 0;
+}
+
+bool SetupScenarios::Concurrent()
+{
+    return InterruptedInstall(options_, files_, *this).SecondSetup();
+}
+
+bool SetupScenarios::Kill()
+{
+    return InterruptedInstall(options_, files_, *this).Kills();
 }
 
 bool SetupScenarios::Upgrade()

@@ -22,20 +22,23 @@ public:
     bool WindowMenu(); // the window menu held open while the install ends
     bool Tour();     // a complete install with a screenshot of every page and of the question
     bool Planting(); // a complete install from a folder of planted system-named libraries
+    bool Concurrent(); // a second setup started while one installs (InterruptedInstall)
+    bool Kill();       // kills during an install over an earlier version (InterruptedInstall)
 
-private:
-    bool RunFull(bool keep);
     // Welcome to Summary; with detailed, every state on the way is checked.
     bool WalkToSummary(WizardSession& session, bool detailed);
     // From Summary: Install pushed, followed to the End page.
     bool RunInstall(WizardSession& session, bool detailed);
-    bool CheckEndPage(WizardSession& session);
     // Finish, the quick-start guide through the stand-in, exit code 0.
     bool FinishAndExit(WizardSession& session, HtmlHandlerStandIn* html, bool byKeyboard);
+    // A complete installation with the given options' setup.exe.
+    bool InstallWith(const DriverOptions& options);
+
+private:
+    bool RunFull(bool keep);
+    bool CheckEndPage(WizardSession& session);
     // A complete installation, as the precondition of another scenario.
     bool InstallForPrecondition();
-    // The same, with the given options' setup.exe.
-    bool InstallWith(const DriverOptions& options);
     bool CheckWindowPlacement(WizardSession& session);
     // "Change..." on the Target page, the folder typed into the dialog, OK.
     bool ChooseFolder(WizardSession& session, const std::wstring& folder);

@@ -84,6 +84,30 @@ std::wstring PrivateFolderOf(const std::wstring& program)
                    SUCCEEDED(CLSIDFromString(&folder[lstrlenW(temp)], &guid)) ? folder : std::wstring();
 }
 
+// The delayed deletions Windows runs at the next restart, as one text: each one is "\??\"
+// and the path, then an empty target; lower case.
+std::wstring PendingDeletions()
+{
+    std::wstring data(32768, L'\0');
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                     L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &data[0], &size) != ERROR_SUCCESS)
+        return std::wstring();
+    data.resize(size / sizeof(wchar_t));
+    for (wchar_t& c : data)
+        c = static_cast<wchar_t>(towlower(c));
+    return data;
+}
+
+std::wstring Deletion(const std::wstring& path)
+{
+    std::wstring entry = L"\\??\\" + path;
+    entry.append(2, L'\0');
+    for (wchar_t& c : entry)
+        c = static_cast<wchar_t>(towlower(c));
+    return entry;
+}
+
 TEST_F(UninstallerTest, RunsACopyInAFreshFolderOfAdministratorsWithExactlyTheCommandLine)
 {
     std::vector<std::wstring> folders;
@@ -106,6 +130,9 @@ TEST_F(UninstallerTest, RunsACopyInAFreshFolderOfAdministratorsWithExactlyTheCom
         EXPECT_FALSE(folder.empty()) << program;
         // Made with it: only Administrators and SYSTEM, nothing inherited from the parent.
         EXPECT_EQ(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", g_folderDescriptor);
+        // Marked as soon as made, so that a killed setup leaves nothing for good: the copy,
+        // then its folder.
+        EXPECT_NE(PendingDeletions().find(Deletion(program) + Deletion(folder)), std::wstring::npos) << program;
         // Both go once the run has ended.
         EXPECT_FALSE(FileExists(program));
         EXPECT_FALSE(DirectoryExists(folder));
@@ -159,6 +186,7 @@ TEST_F(UninstallerTest, WithoutACopyTheRegisteredProgramRuns)
     EXPECT_EQ(L" /Uninstall", commandLine);
     EXPECT_EQ(Lower(uninstaller_), Lower(program));
     EXPECT_TRUE(FileExists(uninstaller_)) << "only a copy of its own is deleted";
+    EXPECT_EQ(PendingDeletions().find(Deletion(uninstaller_)), std::wstring::npos) << "nor marked for deletion";
 }
 
 } // namespace

@@ -444,6 +444,8 @@ TEST_F(PayloadResources, SetupWindowChainAnswersEveryKey)
         {L"Progress.Complete", L"Installation complete"},
         {L"ShutdownBlock.Reason",
          L"Kaze Mar Orlix Player is being installed. Wait until the installation has ended before you restart or log off."},
+        {L"AnotherSetupRuns", L"Another installation wizard is running on this computer. Wait until it has ended, then "
+                              L"start the Kaze Mar Orlix Player Install wizard again."},
         {L"ExtractResourceArchive", L"Unable to extract files"},
         {L"RegisterInstall", L"Unable to register un-installer"},
         {L"Register", L"Unable to register program files"},
@@ -469,6 +471,10 @@ TEST_F(PayloadResources, SetupWindowChainAnswersEveryKey)
               L"A previous installation 4.0.0 of the program has been detected by the Installation Wizard 4.2.1.\nDo you "
               L"want to uninstall previous version first ?\n\nClick YES to uninstall previous version now,\nClick NO to "
               L"continue installation (Previous version will not work anymore),\nClick Cancel to exit the Wizard.");
+
+    EXPECT_EQ(Text(MessageCatalog::Lookup("KZOrlixSetup", W(L"AnotherSetupRuns"))),
+              L"Another installation wizard is running on this computer. Wait until it has ended, then start this one "
+              L"again.");
 
     // These two get their text from the program; a catalog entry would flash up first.
     EXPECT_EQ(Text(window.GetMessage(W(L"Install.InstallPanel.Status.Label"))), L"Install.InstallPanel.Status.Label");

@@ -127,6 +127,30 @@ TEST_F(SetQorEnv, UnwritableFolderExitsWithOne)
     EXPECT_EQ(Run(L" -e env.txt -d \"" + root_ + L"\\missing\\folder\""), 1u);
 }
 
+// A replacement that cannot be made says so and keeps the earlier file whole, with no
+// temporary file left: the file held open without delete sharing (a write in place would go
+// through), then a folder where the temporary file goes.
+TEST_F(SetQorEnv, AFailedReplacementKeepsTheEarlierFile)
+{
+    const std::wstring file = install_ + L"\\env.txt";
+    const std::wstring arguments = L" -e env.txt -d \"" + install_ + L"\"";
+    const std::string earlier = "QorScope=earlier\r\n";
+    ASSERT_TRUE(WriteBytes(file, earlier));
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Run(arguments), 1u);
+    CloseHandle(held);
+    MakeFolders(file + L".tmp");
+    EXPECT_EQ(Run(arguments), 1u);
+    std::string text;
+    EXPECT_TRUE(ReadBytes(file, &text) && text == earlier) << text;
+    EXPECT_TRUE(RemoveDirectoryW((file + L".tmp").c_str())) << "the blocking folder is left alone";
+    EXPECT_EQ(Run(arguments), 0u);
+    EXPECT_TRUE(ReadBytes(file, &text) && text.find("QorInstallDir=") == 0) << text;
+    EXPECT_FALSE(Exists(file + L".tmp"));
+}
+
 // ---------------------------------------------------------------------------------------------
 
 const wchar_t kControlKey[] = L"CLSID\\{A3F0D7E1-52C4-4B8A-8E6D-1C9B2F47E305}";

@@ -251,9 +251,20 @@ TEST_F(UninstallerRun, SilentRunRemovesTheInstallation)
 TEST_F(UninstallerRun, FilesOfTheUserStayWithTheirFolders)
 {
     MakeInstallation(kProductFiles);
-    ASSERT_TRUE(WriteBytes(location_ + L"\\resources\\Zephyrix\\HTML\\my notes.html", "mine"));
+    const std::wstring html = location_ + L"\\resources\\Zephyrix\\HTML\\";
+    ASSERT_TRUE(WriteBytes(html + L"my notes.html", "mine"));
+    // A killed setup's temporary files go, by the setup's exact rule; names near it stay.
+    for (const wchar_t* left : {L"code\\bin\\~kz77-1.tmp", L"~kz5-2147483649.tmp", L"resources\\Zephyrix\\versions\\~kz1-0.tmp"})
+        ASSERT_TRUE(WriteBytes(location_ + L"\\" + left, "staged"));
+    const wchar_t* const alike[] = {L"~kz12.tmp", L"~kzA-1.tmp", L"~kz1-2.tmp.bak", L"~kz1-.tmp", L"x~kz1-2.tmp"};
+    for (const wchar_t* name : alike)
+        ASSERT_TRUE(WriteBytes(html + name, "mine"));
 
     EXPECT_EQ(RunSilent(TemporaryCopy()), 0u);
+
+    for (const wchar_t* name : alike)
+        EXPECT_TRUE(Exists(html + name)) << name;
+    EXPECT_FALSE(Exists(location_ + L"\\~kz5-2147483649.tmp"));
 
     EXPECT_TRUE(Exists(location_ + L"\\resources\\Zephyrix\\HTML\\my notes.html"));
     EXPECT_FALSE(Exists(location_ + L"\\resources\\Zephyrix\\HTML\\quickstart.html"));

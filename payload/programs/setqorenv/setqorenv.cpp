@@ -3,8 +3,9 @@
 //   setqorenv -e NAME -d "DIR" [-p "PARENT"] [-a global|user] [-icon yes|no] [-menu yes|no]
 //             [-desktop yes|no]
 //
-// Writes DIR\NAME as ANSI lines "Key=value" ended by CR LF. Exit codes: 0 written, 1 the file
-// could not be written, 2 bad arguments. A GUI program so that no console flashes up when the
+// Writes DIR\NAME as ANSI lines "Key=value" ended by CR LF, through DIR\NAME.tmp moved over
+// it. Exit codes: 0 written, 1 the file could not be written (an earlier one stays as it was),
+// 2 bad arguments. A GUI program so that no console flashes up when the
 // setup starts it.
 #include <windows.h>
 #include <shlobj.h>
@@ -116,6 +117,25 @@ bool WriteLine(HANDLE file, const wchar_t* key, const wchar_t* value)
            written == static_cast<DWORD>(size - 1);
 }
 
+// Moves temporary over file. A read-only, hidden or system file (a user's or a tool's mark)
+// loses the mark only when it is being replaced; it keeps it when the move fails.
+bool ReplaceWith(const wchar_t* temporary, const wchar_t* file)
+{
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (MoveFileExW(temporary, file, flags))
+        return true;
+    const DWORD marks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(file);
+    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & marks) ||
+        !SetFileAttributesW(file, attributes & ~marks))
+        return false;
+    if (MoveFileExW(temporary, file, flags))
+        return true;
+    SetFileAttributesW(file, attributes);
+    return false;
+}
+
 int WriteEnvironment(const Options& options)
 {
     wchar_t dir[kMaxPath];
@@ -153,21 +173,29 @@ int WriteEnvironment(const Options& options)
     if (!Append(settings, kMaxPath, L"\\OrlixPlayer\\QorSettings"))
         return kExitWriteFailed;
 
-    ScopedFile out(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Written beside the file, flushed, then moved over it: a failure at any point leaves the
+    // earlier file as it was.
+    wchar_t temporary[kMaxPath];
+    lstrcpyW(temporary, file);
+    if (!Append(temporary, kMaxPath, L".tmp"))
+        return kExitUsage;
+    SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(temporary);
+    ScopedFile out(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out)
         return kExitWriteFailed;
     const HANDLE handle = out.get();
-    const bool ok = WriteLine(handle, L"QorInstallDir", dir) && WriteLine(handle, L"QorParentDir", parent) &&
-                    WriteLine(handle, L"QorBinDir", bin) && WriteLine(handle, L"QorResourceDir", resources) &&
-                    WriteLine(handle, L"QorScope", options.scope) &&
-                    WriteLine(handle, L"QorUserSettingPath", settings) &&
-                    WriteLine(handle, L"QorDesktopIcon", options.desktop) &&
-                    WriteLine(handle, L"QorMenuEntry", options.menu) &&
-                    WriteLine(handle, L"QorTrayIcon", options.icon);
+    bool ok = WriteLine(handle, L"QorInstallDir", dir) && WriteLine(handle, L"QorParentDir", parent) &&
+              WriteLine(handle, L"QorBinDir", bin) && WriteLine(handle, L"QorResourceDir", resources) &&
+              WriteLine(handle, L"QorScope", options.scope) &&
+              WriteLine(handle, L"QorUserSettingPath", settings) &&
+              WriteLine(handle, L"QorDesktopIcon", options.desktop) &&
+              WriteLine(handle, L"QorMenuEntry", options.menu) &&
+              WriteLine(handle, L"QorTrayIcon", options.icon) && FlushFileBuffers(handle);
     // Closed before the failure check: a close can fail on the last write.
-    const bool closed = out.close();
-    if (!ok || !closed) {
-        DeleteFileW(file);
+    ok = out.close() && ok && ReplaceWith(temporary, file);
+    if (!ok) {
+        DeleteFileW(temporary);
         return kExitWriteFailed;
     }
     return kExitOk;

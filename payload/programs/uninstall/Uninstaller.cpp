@@ -6,6 +6,7 @@
 #include "foundation/PathText.h"
 #include "foundation/RegistryText.h"
 #include "foundation/ScopedHandle.h"
+#include "foundation/TemporaryName.h"
 
 namespace {
 
@@ -304,6 +305,8 @@ void Uninstaller::RemoveFoldersOf(const wchar_t* relative)
     for (int i = lstrlenW(path) - 1; i > prefix; --i) {
         if (path[i] == L'\\') {
             path[i] = 0;
+            // What a killed setup staged beside the files goes with them.
+            TemporaryName::RemoveIn(path);
             RemoveFolder(path);
         }
     }
@@ -498,6 +501,7 @@ bool Uninstaller::Run()
     RemoveRegistration();
 
     if (state == kLocationFound) {
+        TemporaryName::RemoveIn(location_);
         RemoveFolder(location_);
         // The target folder that the setup made around the location goes too when empty.
         wchar_t parent[kMaxPath];

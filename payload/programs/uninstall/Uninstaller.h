@@ -2,7 +2,8 @@
 #include <windows.h>
 
 // Removes the installation that the product's uninstall entry points to: the files named in
-// its uninstall data file and the files the setup wrote beside them, the Start-menu
+// its uninstall data file and the files the setup wrote beside them (a killed setup's
+// temporary files among them, by the setup's own name rule), the Start-menu
 // shortcuts, the folders left empty, the product's registry keys and the entry itself.
 // What cannot be removed is collected in a report instead of stopping the run. While an
 // installed file remains, the entry and the data file stay, so that a later run (the setup
