@@ -11,10 +11,11 @@ public:
 
     bool IsKindOf(const char* className) const override;
     int OnCommand(int notificationCode, int controlId) override;
-    int IsDefaultButton() override { return default_; }
+    int IsDefaultButton() override { return IsDefault(); }
 
     // Non-zero also makes the native button a default push button (a later 0 leaves it so).
     void SetDefault(int flag);
+    int IsDefault() const { return default_; }
 
 private:
     int default_;

@@ -96,10 +96,10 @@ TEST_F(ControlsTest, ButtonDefaultStyleAndText)
     EXPECT_EQ(7u, button->GetStyleFlags());
     EXPECT_EQ(BS_PUSHBUTTON, GetWindowLongPtrW(button->GetControl(), GWL_STYLE) & BS_TYPEMASK);
     button->SetDefault(1);
-    EXPECT_EQ(1, button->IsDefaultButton());
+    EXPECT_EQ(1, button->IsDefault());
     EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongPtrW(button->GetControl(), GWL_STYLE) & BS_TYPEMASK);
     button->SetDefault(0);    // the flag goes, the native style stays
-    EXPECT_EQ(0, button->IsDefaultButton());
+    EXPECT_EQ(0, button->IsDefault());
     EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongPtrW(button->GetControl(), GWL_STYLE) & BS_TYPEMASK);
     button->SetText(L"&Install >");
     EXPECT_EQ(WString(L"&Install >"), button->GetText());
