@@ -31,7 +31,7 @@ KZ_UIPopup::KZ_UIPopup(KZ_UIWindow* parent, const WString& name, unsigned int st
                   ExtendedStyleFor(styleFlags)),
       look_(nullptr), savedFocus_(nullptr)
 {
-    UIKeyboard::Install();
+    InstallKeyHandling();
     SetTitle(GetMessage(L"Title"));
 }
 
@@ -90,6 +90,11 @@ void KZ_UIPopup::CenterOnDesktop(int width, int height)
 int KZ_UIPopup::PreTranslateKey(MSG* message)
 {
     return UIKeyboard::PreTranslateKey(message);
+}
+
+void KZ_UIPopup::InstallKeyHandling()
+{
+    KZ_EventListener::SetKeyPreTranslator(&KZ_UIPopup::PreTranslateKey);
 }
 
 int KZ_UIPopup::OnActivate(bool active)

@@ -25,6 +25,8 @@ public:
     // The keyboard pre-translation of the main loop (UIKeyboard). Non-zero: consumed, neither
     // translated nor dispatched.
     static int PreTranslateKey(MSG* message);
+    // Hands PreTranslateKey to KZ_EventListener::RunMainLoop.
+    static void InstallKeyHandling();
 
     // On deactivation the control holding the keyboard focus is remembered; on activation it
     // gets the focus back (when it still can take it), so that a dialog, a message box or

@@ -12,11 +12,6 @@ wchar_t Upper(wchar_t letter)
 
 } // namespace
 
-void UIKeyboard::Install()
-{
-    KZ_EventListener::SetKeyPreTranslator(&UIKeyboard::PreTranslateKey);
-}
-
 int UIKeyboard::PushDefaultButton(KZ_UIWindow* start)
 {
     for (KZ_UIWindow* window = start; window != nullptr; window = window->GetParent()) {

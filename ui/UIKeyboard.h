@@ -8,11 +8,9 @@ class KZ_UIWindow;
 // letter after "&" in a caption presses that control. Main thread only.
 class UIKeyboard {
 public:
-    // The main loop's pre-translation of WM_CHAR and WM_SYSCHAR. Non-zero: consumed, neither
-    // translated nor dispatched.
+    // The main loop's pre-translation of WM_CHAR and WM_SYSCHAR (KZ_UIPopup installs it).
+    // Non-zero: consumed, neither translated nor dispatched.
     static int PreTranslateKey(MSG* message);
-    // Hands PreTranslateKey to KZ_EventListener::RunMainLoop.
-    static void Install();
     // Enter: from start up through its ancestors, the first default button that can take the
     // focus (is enabled) gets "OnPushed". Returns 1 when a button was pushed.
     static int PushDefaultButton(KZ_UIWindow* start);
