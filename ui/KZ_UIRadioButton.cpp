@@ -1,13 +1,10 @@
 #include "ui/KZ_UIRadioButton.h"
 
-#include "ui/UILook.h"
-
 #include <cstring>
 
 KZ_UIRadioButton::KZ_UIRadioButton(KZ_UIWindow* parent, const WString& name)
-    : KZ_UIControl(parent, name, 0, L"BUTTON", BS_RADIOBUTTON, 0), check_(0)
+    : UICaptionButton(parent, name, 0, BS_RADIOBUTTON, 20, 0), check_(0)
 {
-    SetText(GetMessage(L"Title"));
 }
 
 KZ_UIRadioButton::~KZ_UIRadioButton()
@@ -16,15 +13,7 @@ KZ_UIRadioButton::~KZ_UIRadioButton()
 
 bool KZ_UIRadioButton::IsKindOf(const char* className) const
 {
-    return std::strcmp(className, "KZ_UIRadioButton") == 0 || KZ_UIControl::IsKindOf(className);
-}
-
-void KZ_UIRadioButton::GetPreferredSize(int* width, int* height)
-{
-    int w, h;
-    MeasureTextLine(text_, *width, &w, &h);
-    *width = w + UILook::Scale(20);
-    *height = h;
+    return std::strcmp(className, "KZ_UIRadioButton") == 0 || UICaptionButton::IsKindOf(className);
 }
 
 int KZ_UIRadioButton::OnCommand(int, int)
@@ -34,14 +23,6 @@ int KZ_UIRadioButton::OnCommand(int, int)
         return 0;
     Publish("OnPushed");
     return 0;
-}
-
-void KZ_UIRadioButton::SetText(const WString& text)
-{
-    text_ = text;
-    if (GetControl() != nullptr)
-        SetWindowTextW(GetControl(), text_.c_str());
-    Invalidate();
 }
 
 void KZ_UIRadioButton::SetCheck(int value)

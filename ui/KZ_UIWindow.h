@@ -4,7 +4,6 @@
 class UILook;
 class UILayout;
 class UILayoutCell;
-class KZ_UIButton;
 
 // Base of every visible element: one native "KZWindow" window, a place in the toolkit's window
 // tree (which mirrors the native tree), a name that is one component of catalog keys, an
@@ -43,6 +42,14 @@ public:
     virtual void Invalidate();
     // WM_QUERYENDSESSION: false keeps the session (log-off, restart) from ending now.
     virtual bool CanEndSession();
+    // WM_ACTIVATE, active when the window is activated and not minimised. Non-zero when the
+    // window placed the keyboard focus itself.
+    virtual int OnActivate(bool active);
+    // Non-zero for a button marked default: what FindDefaultButton looks for.
+    virtual int IsDefaultButton();
+    // The letter the window's caption marks after "&" when Alt + that letter may press it now
+    // (visible and enabled), else 0.
+    virtual wchar_t GetAccessKey();
 
     // Ends an object that its creator holds (the top-level window at exit): destroys the native
     // window, whose destruction deletes the object; without one, deletes it directly.
@@ -81,9 +88,6 @@ public:
     KZ_UIWindow* FindDefaultButton();
     // The object of the first "KZWindow" window on the way from window through its parents.
     static KZ_UIWindow* FindWindowObject(HWND window);
-    // Enter: from start up through its ancestors, the first default button that is enabled gets
-    // "OnPushed". Returns 1 when a button was pushed.
-    static int PushDefaultButton(KZ_UIWindow* start);
 
     // The system folder dialog owned by this window. 0 with the chosen path, or E_FAIL with "".
     HRESULT BrowseForFolder(WString* path);
@@ -97,6 +101,18 @@ public:
     // context, from the system folder only.
     static HMODULE LoadWindowLibrary(const wchar_t* name);
 
+    // The controls context, active while the object lives.
+    class ControlsContextScope {
+    public:
+        ControlsContextScope() : cookie_(ActivateControlsContext()) {}
+        ~ControlsContextScope() { DeactivateControlsContext(cookie_); }
+        ControlsContextScope(const ControlsContextScope&) = delete;
+        ControlsContextScope& operator=(const ControlsContextScope&) = delete;
+
+    private:
+        ULONG_PTR cookie_;
+    };
+
 protected:
     // Creates a native child of this window's native window inside the controls context.
     HWND CreateNativeChild(const wchar_t* className, const WString& text, DWORD style,
@@ -107,6 +123,7 @@ private:
     KZ_UIWindow& operator=(const KZ_UIWindow&) = delete;
 
     static ATOM RegisterWindowClass();
+    static void StartCommonControls();
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void DropReference();
 
