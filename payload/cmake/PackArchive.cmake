@@ -7,8 +7,8 @@
 # only in case is refused: left out, it would be missing; packed, the two would be one file on
 # a case-insensitive file system. Every other clash is kzpack's to refuse.
 #
-#   cmake -DKZPACK=... -DROOT=... -DRESOURCES_LIST=... -DFILES_LIST=... -DPACK_LIST=...
-#         -DARCHIVE=... -P PackArchive.cmake
+#   cmake -DKZPACK=... [-DKZPACK_OPTIONS=--best] -DROOT=... -DRESOURCES_LIST=... -DFILES_LIST=...
+#         -DPACK_LIST=... -DARCHIVE=... -P PackArchive.cmake
 #
 # PACK_LIST receives the FILES lines that are packed, byte for byte, each ended by CR LF; a
 # line left out becomes an empty line, so that kzpack's line numbers are those of FILES_LIST.
@@ -127,7 +127,7 @@ endif()
 file(WRITE "${PACK_LIST}" "${kept}")
 
 # kzpack names the lines of the packing list: they are those of the FILES list.
-execute_process(COMMAND "${KZPACK}" create -C "${ROOT}" -o "${ARCHIVE}" ${lists} RESULT_VARIABLE result
+execute_process(COMMAND "${KZPACK}" create ${KZPACK_OPTIONS} -C "${ROOT}" -o "${ARCHIVE}" ${lists} RESULT_VARIABLE result
                 ERROR_VARIABLE errors)
 string(STRIP "${errors}" errors)
 if(NOT errors STREQUAL "")

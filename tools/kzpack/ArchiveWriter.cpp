@@ -2,27 +2,12 @@
 
 #include <cstring>
 #include <limits>
-#include <zlib.h>
 
 #include "archive/ArchiveFormat.h"
 
 namespace {
 // The setup reads the archive with 32-bit signed sizes.
 const int64_t kMaxSize = std::numeric_limits<int32_t>::max();
-}
-
-bool ArchiveWriter::Compress(const std::vector<uint8_t>& data, std::vector<uint8_t>* stream,
-                             std::string* error)
-{
-    uLongf length = compressBound(static_cast<uLong>(data.size()));
-    stream->resize(length);
-    const int result = compress(stream->data(), &length, data.data(), static_cast<uLong>(data.size()));
-    if (result != Z_OK) {
-        *error = "compress failed (zlib error " + std::to_string(result) + ")";
-        return false;
-    }
-    stream->resize(length);
-    return true;
 }
 
 bool ArchiveWriter::Add(const std::u16string& name, const uint8_t* data, size_t size, std::string* error)
@@ -51,7 +36,7 @@ bool ArchiveWriter::Add(const std::u16string& name, const uint8_t* data, size_t 
 
 bool ArchiveWriter::WriteBlock(std::string* error)
 {
-    if (!Compress(block_, &stream_, error))
+    if (!compressor_.Compress(block_, &stream_, error))
         return false;
     if (static_cast<int64_t>(out_.size()) + ArchiveFormat::kBlockHeaderSize +
             static_cast<int64_t>(stream_.size()) > kMaxSize) {
@@ -70,7 +55,7 @@ bool ArchiveWriter::Finish(std::vector<uint8_t>* archive, std::string* error)
 {
     if (!block_.empty() && !WriteBlock(error))
         return false;
-    if (!Compress(directory_, &stream_, error))
+    if (!compressor_.Compress(directory_, &stream_, error))
         return false;
     if (static_cast<int64_t>(out_.size()) + ArchiveFormat::kTrailerSize +
             static_cast<int64_t>(stream_.size()) > kMaxSize) {

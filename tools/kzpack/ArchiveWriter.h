@@ -5,17 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "BlockCompressor.h"
+
 class ArchiveWriter {
 public:
+    // best: every stream made by libdeflate's highest level instead of zlib's default.
+    explicit ArchiveWriter(bool best = false) : compressor_(best) {}
     bool Add(const std::u16string& name, const uint8_t* data, size_t size, std::string* error);
     // Closes the last block and appends D, N, the directory stream and Z.
     bool Finish(std::vector<uint8_t>* archive, std::string* error);
 
 private:
     bool WriteBlock(std::string* error);
-    static bool Compress(const std::vector<uint8_t>& data, std::vector<uint8_t>* stream,
-                         std::string* error);
 
+    BlockCompressor compressor_;
     std::vector<uint8_t> out_;
     std::vector<uint8_t> block_;
     std::vector<uint8_t> directory_;

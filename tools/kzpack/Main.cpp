@@ -1,6 +1,6 @@
 // kzpack: lays down, lists, unpacks and checks install archives on the build host.
 //
-//   kzpack create -C ROOT -o ARCHIVE LIST...
+//   kzpack create [--best] -C ROOT -o ARCHIVE LIST...
 //   kzpack list ARCHIVE
 //   kzpack extract ARCHIVE DIR
 //   kzpack verify ARCHIVE
@@ -27,7 +27,7 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: kzpack create -C ROOT -o ARCHIVE LIST...\n"
+                 "usage: kzpack create [--best] -C ROOT -o ARCHIVE LIST...\n"
                  "       kzpack list ARCHIVE\n"
                  "       kzpack extract ARCHIVE DIR\n"
                  "       kzpack verify ARCHIVE\n");
@@ -124,9 +124,12 @@ int Create(int argc, char** argv)
     std::string root = ".";
     std::string output;
     std::vector<std::string> lists;
+    bool best = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "-C" && i + 1 < argc)
+        if (arg == "--best")
+            best = true;
+        else if (arg == "-C" && i + 1 < argc)
             root = argv[++i];
         else if (arg == "-o" && i + 1 < argc)
             output = argv[++i];
@@ -146,7 +149,7 @@ int Create(int argc, char** argv)
             return Fail(error);
     }
 
-    ArchiveWriter writer;
+    ArchiveWriter writer(best);
     std::vector<uint8_t> data;
     for (const ListEntry& entry : entries) {
         const std::string where = entry.list + ":" + std::to_string(entry.line) + ": ";
