@@ -172,21 +172,6 @@ TEST(ExtractResourceArchive, ListNameMatchesWithoutRegardToCase)
               uninstall);
 }
 
-TEST(ExtractResourceArchive, ExtractingAgainReplacesEverything)
-{
-    TempFolder folder;
-    ASSERT_TRUE(WriteFileBytes(folder / L"Uninstall", std::string(5000, 'u')));
-    CreateDirectoryW((folder / L"resources").c_str(), nullptr);
-    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
-    ASSERT_TRUE(WriteFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", std::string(900, 'v')));
-    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
-    std::string version, uninstall;
-    ASSERT_TRUE(ReadFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", &version));
-    EXPECT_EQ("1.2.3\r\n", version);
-    ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
-    EXPECT_EQ(UninstallBytes({L"resources\\Zephyrix\\versions\\PlayerVersion.txt"}), uninstall);
-}
-
 TEST(ExtractResourceArchive, ListShapes)
 {
     {
