@@ -14,6 +14,11 @@ HANDLE CreateNew(const WString& path)
     return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+bool IsFolder(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool IsExists(DWORD code)
 {
     return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
@@ -44,24 +49,25 @@ bool TargetFile::Open(const WString& target, const WString& stagingFolder)
     target_ = WString(target.c_str(), target.Length());
     failed_ = kNone;
     error_ = ERROR_SUCCESS;
-    const DWORD attributes = GetFileAttributesW(target_.c_str());
-    replaces_ = attributes != INVALID_FILE_ATTRIBUTES;
-    // A folder in the way: refused as writing over it would be.
-    if (replaces_ && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail(kOpen, ERROR_ACCESS_DENIED);
-    if (stagingFolder.Length() > 0)
-        return OpenTemporary(stagingFolder);
-    if (!replaces_) {
-        file_.reset(CreateNew(target_));
-        if (file_) {
-            written_ = target_;
-            return true;
-        }
-        const DWORD code = GetLastError();
-        if (!IsExists(code))
-            return Fail(kOpen, code);
-        replaces_ = true;   // made meanwhile
+    if (stagingFolder.Length() > 0) {
+        const DWORD attributes = GetFileAttributesW(target_.c_str());
+        replaces_ = attributes != INVALID_FILE_ATTRIBUTES;
+        return IsFolder(attributes) ? Fail(kOpen, ERROR_ACCESS_DENIED) : OpenTemporary(stagingFolder);
     }
+    // Most targets of a fresh install do not exist: one call makes them.
+    replaces_ = false;
+    file_.reset(CreateNew(target_));
+    if (file_) {
+        written_ = target_;
+        return true;
+    }
+    const DWORD code = GetLastError();
+    if (!IsExists(code))
+        return Fail(kOpen, code);
+    // A folder in the way is refused as writing over it would be.
+    if (IsFolder(GetFileAttributesW(target_.c_str())))
+        return Fail(kOpen, ERROR_ACCESS_DENIED);
+    replaces_ = true;
     return OpenTemporary(FolderOf(target_));
 }
 
