@@ -228,7 +228,7 @@ HRESULT Archive::LocateLarge(const Entry& entry, bool* large, BlockStreamer::Blo
     if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entry.block, &header) ||
         !ArchiveFormat::RecordFitsBlock(record, header.contentSize))
         return Fail(L"Archive.InvalidData");
-    *large = header.contentSize > kStreamWindow;
+    *large = IsLargeBlock(header.contentSize);
     block->index = entry.block;
     block->compressed = source_ + header.offset + ArchiveFormat::kBlockHeaderSize;
     block->compressedSize = header.compressedSize;
@@ -287,6 +287,13 @@ HRESULT Archive::FinishStream()
     return streamer_.Finish();
 }
 
+HRESULT OpenEmbeddedArchive(ResourceBuffer& resource, Archive& archive)
+{
+    if (resource.Open(L"RESOURCES", L"KZ") != S_OK)
+        return E_FAIL;
+    return archive.Open(resource.Data(), resource.Remaining());
+}
+
 HRESULT GetPackagedVersion(WString* version)
 {
     if (version == nullptr)
@@ -294,10 +301,8 @@ HRESULT GetPackagedVersion(WString* version)
     version->Clear();
 
     ResourceBuffer resource;
-    if (resource.Open(L"RESOURCES", L"KZ") != S_OK)
-        return E_FAIL;
     Archive archive;
-    if (archive.Open(resource.Data(), resource.Remaining()) != S_OK)
+    if (OpenEmbeddedArchive(resource, archive) != S_OK)
         return E_FAIL;
     const WString path = ProductDefinition::GetVersionFile();
     if (path.IsEmpty())

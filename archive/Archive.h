@@ -5,6 +5,7 @@
 #include "foundation/WString.h"
 
 class ByteStream;
+class ResourceBuffer;
 namespace ArchiveFormat {
 struct Record;
 }
@@ -26,7 +27,7 @@ public:
     };
     // Looks the name up as Get does ("Archive.NotFound", "Archive.InvalidData"), inflating nothing.
     HRESULT Find(const WString& name, Entry* entry);
-    // Writes the entry's content to out. A block of more than kStreamWindow bytes is never held
+    // Writes the entry's content to out. A large block (IsLargeBlock) is never held
     // whole: it goes through the BlockStreamer, whose stream stays open for the entries that
     // follow in the block, so writing a block's entries in order inflates it once. *outFailed
     // tells a failure of out (its own error recorded) from one of the archive.
@@ -44,8 +45,6 @@ public:
     // passed the stream's check; "Archive.InvalidData" when it does not. WriteEntry does the
     // same before it opens another stream; an entry of a small block leaves the stream open.
     HRESULT FinishStream();
-    static constexpr int kStreamWindow = BlockStreamer::kWindow;
-
     int EntryCount() const { return entryCount_; }
 
 private:
@@ -79,6 +78,11 @@ private:
     // PrepareEntry's work; *block is set when the entry is streamed.
     HRESULT Prepare(const Entry& entry, Preparation* preparation, BlockStreamer::Block* block);
 };
+
+// Opens archive over the install archive the executable carries (resource "RESOURCES" of
+// type "KZ"), which resource holds; either failure is recorded. resource holds no data when
+// the resource itself is missing.
+HRESULT OpenEmbeddedArchive(ResourceBuffer& resource, Archive& archive);
 
 // Version text of the product in the embedded archive (CR and LF dropped).
 HRESULT GetPackagedVersion(WString* version);

@@ -11,15 +11,14 @@ public:
     bool ReadCatalog(const char* catalog, Reader& reader) override
     {
         ResourceBuffer resource;
-        if (resource.Open(L"RESOURCES", L"KZ") != S_OK) {
-            if (resource.Open(L"RESOURCES", L"MSGCATALOG") != S_OK)
+        Archive archive;
+        if (OpenEmbeddedArchive(resource, archive) != S_OK) {
+            // No archive at all: a plain catalog resource may stand in for it.
+            if (resource.Data() != nullptr || resource.Open(L"RESOURCES", L"MSGCATALOG") != S_OK)
                 return false;
             reader.Read(reinterpret_cast<const char*>(resource.Data()), resource.Remaining());
             return true;
         }
-        Archive archive;
-        if (archive.Open(resource.Data(), resource.Remaining()) != S_OK)
-            return false;
         WString entry(L"resources\\msgcatalog\\");
         entry.Append(catalog != nullptr ? FromMultiByte(catalog, -1, CP_ACP) : WString(L"KZ_PlatformErrors"));
         entry.Append(L".QorNls");

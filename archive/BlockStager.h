@@ -17,11 +17,9 @@ public:
     };
     typedef bool (*StopTest)(void* context);
 
-    // window: at least kWindow bytes, the stager's own. rootLength: length of the install
+    // window: kInflateWindow bytes, the stager's own. rootLength: length of the install
     // folder at the start of every target, which the temporary files never go above.
     BlockStager(unsigned char* window, int rootLength, StopTest stopping, void* context);
-
-    static const int kWindow = 256 * 1024;
 
     // A folder below the install folder that exists already holds the target's temporary file.
     bool HasFolder(const WString& target) const;
@@ -45,5 +43,4 @@ private:
     int rootLength_;
     StopTest stopping_;
     void* context_;
-    unsigned int made_;
 };

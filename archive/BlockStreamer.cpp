@@ -13,55 +13,53 @@ HRESULT Fail(const wchar_t* key)
     return E_FAIL;
 }
 
+// The wanted windows go to the output as they come.
+class OutputSink : public WindowSink {
+public:
+    OutputSink(unsigned char* window, ByteStream* out) : window_(window), out_(out), failed_(false) {}
+    unsigned char* Window() override { return window_; }
+    bool Take(long long, int count, bool wanted) override
+    {
+        failed_ = wanted && out_->WriteBuffer(window_, count) != S_OK;
+        return !failed_;
+    }
+    bool Failed() const { return failed_; }
+
+private:
+    unsigned char* window_;
+    ByteStream* out_;
+    bool failed_;
+};
+
 } // namespace
 
-BlockStreamer::BlockStreamer()
-    : block_(-1), content_(0), produced_(0), ended_(false)
+BlockStreamer::BlockStreamer() : block_(-1), content_(0)
 {
-}
-
-// Inflates the next count bytes of the open stream into the window; false, the stream
-// closed, when it fails or ends before them.
-bool BlockStreamer::Inflate(int count)
-{
-    if (InflateExactly(stream_.get(), window_.get(), count, &ended_) != count) {
-        stream_.reset();
-        return false;
-    }
-    produced_ += count;
-    return true;
 }
 
 HRESULT BlockStreamer::Write(const Block& block, int start, int end, ByteStream* out, bool* outFailed)
 {
     *outFailed = false;
     // An open stream serves this entry only when it is that block's and not yet past the start.
-    if (stream_ && (block_ != block.index || produced_ > start) && Finish() != S_OK)
+    if (stream_.stream && (block_ != block.index || stream_.produced > start) && Finish() != S_OK)
         return E_FAIL;
-    if (!stream_) {
+    if (!stream_.stream) {
         if (!window_)
-            window_.reset(new (std::nothrow) unsigned char[kWindow]);
+            window_.reset(new (std::nothrow) unsigned char[kInflateWindow]);
         if (window_)
-            stream_ = OpenInflateStream(block.compressed, block.compressedSize);
-        if (!stream_)
+            stream_.stream = OpenInflateStream(block.compressed, block.compressedSize);
+        if (!stream_.stream)
             return Fail(L"OutOfMemory");
         block_ = block.index;
         content_ = block.contentSize;
-        produced_ = 0;
-        ended_ = false;
+        stream_.produced = 0;
+        stream_.ended = false;
     }
-    while (produced_ < end) {
-        // Never past the entry's end: what follows belongs to the next entry of the block.
-        const long long to = produced_ < start ? start : end;
-        const int count = to - produced_ < kWindow ? static_cast<int>(to - produced_) : kWindow;
-        const bool wanted = produced_ >= start;
-        if (!Inflate(count))
-            return Fail(L"Archive.InvalidData");
-        if (wanted && out->WriteBuffer(window_.get(), count) != S_OK) {
-            stream_.reset();
-            *outFailed = true;
-            return E_FAIL;
-        }
+    OutputSink sink(window_.get(), out);
+    if (InflateWindows(stream_, start, end, false, sink) != kWindowsDone) {
+        stream_.stream.reset();
+        *outFailed = sink.Failed();
+        return sink.Failed() ? E_FAIL : Fail(L"Archive.InvalidData");
     }
     // The block's last entry: its end is the stream's end, which holds the check.
     return end == content_ ? Finish() : S_OK;
@@ -69,9 +67,9 @@ HRESULT BlockStreamer::Write(const Block& block, int start, int end, ByteStream*
 
 HRESULT BlockStreamer::Finish()
 {
-    if (!stream_)
+    if (!stream_.stream)
         return S_OK;
-    const bool whole = InflateToEnd(stream_.get(), window_.get(), kWindow, content_, &produced_, &ended_);
-    stream_.reset();
+    const bool whole = FinishStream(stream_, content_, window_.get());
+    stream_.stream.reset();
     return whole ? S_OK : Fail(L"Archive.InvalidData");
 }

@@ -6,14 +6,12 @@
 
 class ByteStream;
 
-// Inflates one large block piece by piece through a window of kWindow bytes, so that the block
-// is never held whole: an entry's bytes are written as they come out, and the stream stays
-// open for the entries that follow in the block, so writing a block's entries in order
-// inflates it once. The stream's check comes only at its end.
+// Inflates one large block window by window, so that the block is never held whole: an
+// entry's bytes are written as they come out, and the stream stays open for the entries that
+// follow in the block, so writing a block's entries in order inflates it once. The stream's
+// check comes only at its end.
 class BlockStreamer {
 public:
-    static constexpr int kWindow = 256 * 1024;
-
     BlockStreamer();
 
     // Where a block lies and how much content it claims.
@@ -36,14 +34,8 @@ private:
     BlockStreamer(const BlockStreamer&) = delete;
     BlockStreamer& operator=(const BlockStreamer&) = delete;
 
-    bool Inflate(int count);
-
-    ScopedInflateStream stream_;
+    BlockStream stream_;
     int block_;
-    // 64-bit: a block may claim up to INT_MAX bytes, and one byte more than it claims is
-    // asked for to see a stream that runs over.
-    long long content_;      // content size of the open block
-    long long produced_;     // content bytes inflated so far
-    bool ended_;             // the stream's end (and check) has been reached
-    std::unique_ptr<unsigned char[]> window_;   // kWindow bytes, kept once allocated
+    long long content_;     // content size of the open block
+    std::unique_ptr<unsigned char[]> window_;   // kInflateWindow bytes, kept once allocated
 };

@@ -10,8 +10,8 @@
 
 InflatePipeline::InflatePipeline()
     : source_(nullptr), dataEnd_(0), entries_(nullptr), count_(0), stop_(false), finished_(false),
-      current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0), produced_(0),
-      ended_(false), runCount_(0), targets_(nullptr), rootLength_(0), claimed_(0), stagerEnded_(true)
+      current_(0), head_(0), filled_(0), streamBlock_(-1), streamContent_(0),
+      runCount_(0), targets_(nullptr), rootLength_(0), claimed_(0), stagerEnded_(true)
 {
     InitializeCriticalSection(&lock_);
     InitializeConditionVariable(&changed_);
@@ -33,7 +33,7 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     if (thread_)
         return false;
     if (!buffers_)
-        buffers_.reset(new (std::nothrow) unsigned char[static_cast<size_t>(kSlots) * kPieceSize]);
+        buffers_.reset(new (std::nothrow) unsigned char[static_cast<size_t>(kSlots) * kInflateWindow]);
     if (!buffers_)
         return false;
     source_ = source;
@@ -58,7 +58,7 @@ bool InflatePipeline::Start(const unsigned char* source, long long dataEnd, cons
     runCount_ = 0;
     // Without the stager's window, runs or thread the helper alone does the work, as before.
     if (targets != nullptr) {
-        stagerWindow_.reset(new (std::nothrow) unsigned char[BlockStager::kWindow]);
+        stagerWindow_.reset(new (std::nothrow) unsigned char[kInflateWindow]);
         runs_.reset(new (std::nothrow) StagedRun[static_cast<size_t>(count) + 1]);
     }
     if (targets != nullptr && stagerWindow_ && runs_) {
@@ -170,30 +170,6 @@ void InflatePipeline::Stop()
     runCount_ = 0;
 }
 
-bool InflatePipeline::AwaitStaged(const Piece& piece, const WStringArray** temporaries)
-{
-    StagedRun& run = runs_[piece.block];
-    EnterCriticalSection(&lock_);
-    // The worker inflates pending small blocks meanwhile rather than wait.
-    while (run.state == kStaging && !stagerEnded_) {
-        if (!InflateOnePending())
-            SleepConditionVariableCS(&changed_, &lock_, INFINITE);
-    }
-    const bool staged = run.state == kRunStaged;
-    LeaveCriticalSection(&lock_);
-    *temporaries = &run.temporaries;
-    return staged;
-}
-
-bool InflatePipeline::Stopping(void* self)
-{
-    InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
-    EnterCriticalSection(&pipeline->lock_);
-    const bool stop = pipeline->stop_;
-    LeaveCriticalSection(&pipeline->lock_);
-    return stop;
-}
-
 int InflatePipeline::RunEnd(int i) const
 {
     int end = i + 1;
@@ -222,93 +198,6 @@ int InflatePipeline::Claim(int i, int* run)
     }
     LeaveCriticalSection(&lock_);
     return end;
-}
-
-bool InflatePipeline::Stageable(int first, int end, bool* ready) const
-{
-    ArchiveFormat::BlockHeader header;
-    if (!ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header) ||
-        header.contentSize <= kPieceSize)
-        return false;
-    for (int i = first + 1; i < end; ++i) {
-        if (entries_[i].offset < entries_[i - 1].offset + entries_[i - 1].storedLength)
-            return false;
-    }
-    // The stager makes no folder: folders come in list order, from the worker.
-    const BlockStager probe(nullptr, rootLength_, nullptr, nullptr);
-    *ready = true;
-    for (int i = first; i < end && *ready; ++i)
-        *ready = probe.HasFolder(targets_->At(i));
-    return true;
-}
-
-DWORD WINAPI InflatePipeline::StagerProc(void* self)
-{
-    InflatePipeline* pipeline = static_cast<InflatePipeline*>(self);
-    pipeline->Stage();
-    EnterCriticalSection(&pipeline->lock_);
-    // Met the helper: the rest of the list is the worker's files, small blocks mostly, and
-    // their inflating is taken off the worker here as on the helper.
-    while (!pipeline->stop_ && !pipeline->finished_) {
-        if (!pipeline->InflateOnePending())
-            SleepConditionVariableCS(&pipeline->changed_, &pipeline->lock_, INFINITE);
-    }
-    pipeline->stagerEnded_ = true;
-    WakeAllConditionVariable(&pipeline->changed_);
-    LeaveCriticalSection(&pipeline->lock_);
-    return 0;
-}
-
-void InflatePipeline::Stage()
-{
-    // The runs' starts, found from the front; the stager takes them from the back, so that the
-    // worker, coming from the front, finds them done.
-    const std::unique_ptr<int[]> starts(new (std::nothrow) int[static_cast<size_t>(count_) + 1]);
-    if (!starts)
-        return;
-    int runs = 0;
-    for (int i = 0; i < count_; i = RunEnd(i))
-        starts[runs++] = i;
-    starts[runs] = count_;
-    BlockStager stager(stagerWindow_.get(), rootLength_, Stopping, this);
-    int r = runs - 1;
-    EnterCriticalSection(&lock_);
-    // Until it meets the helper: what the helper has claimed is the helper's.
-    while (!stop_ && r >= 0 && starts[r] >= claimed_) {
-        const int first = starts[r];
-        const int end = starts[r + 1];
-        const int seen = claimed_;
-        LeaveCriticalSection(&lock_);
-        bool ready = false;
-        const bool takes = Stageable(first, end, &ready);
-        EnterCriticalSection(&lock_);
-        if (!takes || claimed_ > first) {
-            --r;
-            continue;
-        }
-        if (!ready) {
-            // The install folder comes with the first file: looked at again once the helper
-            // moves on.
-            while (!stop_ && claimed_ == seen)
-                SleepConditionVariableCS(&stagerWake_, &lock_, INFINITE);
-            continue;
-        }
-        StagedRun& run = runs_[runCount_++];
-        run.first = first;
-        run.end = end;
-        run.state = kStaging;
-        LeaveCriticalSection(&lock_);
-        ArchiveFormat::BlockHeader header;
-        ArchiveFormat::LocateBlock(source_, dataEnd_, entries_[first].block, &header);
-        const BlockStager::Block block = {source_ + header.offset + ArchiveFormat::kBlockHeaderSize,
-                                          header.compressedSize, header.contentSize};
-        const bool staged = stager.Stage(block, entries_, *targets_, first, end, &run.temporaries);
-        EnterCriticalSection(&lock_);
-        run.state = staged ? kRunStaged : kUnstaged;
-        WakeAllConditionVariable(&changed_);
-        --r;
-    }
-    LeaveCriticalSection(&lock_);
 }
 
 DWORD WINAPI InflatePipeline::HelperProc(void* self)
@@ -343,7 +232,7 @@ InflatePipeline::Piece* InflatePipeline::BeginPiece(Kind kind, int entry)
             states_[current_] = kFilling;
             ++filled_;
             piece = &slots_[current_];
-            piece->data = buffers_.get() + static_cast<size_t>(current_) * kPieceSize;
+            piece->data = buffers_.get() + static_cast<size_t>(current_) * kInflateWindow;
             break;
         }
         if (!InflateOnePending())
@@ -375,52 +264,90 @@ void InflatePipeline::Publish(bool pending)
 
 void InflatePipeline::CloseStream()
 {
-    stream_.reset();
+    stream_.stream.reset();
     streamBlock_ = -1;
 }
 
 // Runs the open stream to its end through the piece's own buffer, and publishes whether the
 // block inflated whole to its size and passed its check. A failure names namedEntry.
-bool InflatePipeline::FinishStream(int namedEntry)
+bool InflatePipeline::CheckStream(int namedEntry)
 {
     Piece* piece = BeginPiece(kCheck, namedEntry);
     if (piece == nullptr)
         return false;
     piece->block = streamBlock_;
-    const bool whole = InflateToEnd(stream_.get(), piece->data, kPieceSize, streamContent_, &produced_, &ended_);
+    const bool whole = FinishStream(stream_, streamContent_, piece->data);
     piece->status = whole ? kOk : kInvalidData;
     CloseStream();
     Publish();
     return whole;
 }
 
-// Publishes the stream's content up to `to` in pieces of at most kPieceSize bytes; an entry's
-// own bytes (wanted) always get at least one piece, even when empty.
-bool InflatePipeline::EmitWindows(int entry, long long to, bool wanted)
-{
-    bool any = false;
-    while (produced_ < to || (wanted && !any)) {
-        Piece* piece = BeginPiece(kWindow, entry);
-        if (piece == nullptr)
-            return false;
-        const int count = to - produced_ < kPieceSize ? static_cast<int>(to - produced_) : kPieceSize;
-        piece->block = streamBlock_;
-        piece->contentSize = streamContent_;
-        piece->from = produced_;
-        piece->wanted = wanted;
-        if (InflateExactly(stream_.get(), piece->data, count, &ended_) != count) {
-            // Failed or ended before the entry's bytes: the entry's failure.
-            piece->status = kInvalidData;
-            CloseStream();
-            Publish();
-            return false;
-        }
-        produced_ += count;
-        piece->to = produced_;
-        Publish();
-        any = true;
+namespace {
+
+// Each window of the stream is a piece of its own, published to the worker as it comes.
+class PieceSink : public WindowSink {
+public:
+    PieceSink(InflatePipeline& pipeline, int entry, int block, int contentSize)
+        : pipeline_(pipeline), entry_(entry), block_(block), contentSize_(contentSize), piece_(nullptr)
+    {
     }
-    return true;
+    unsigned char* Window() override
+    {
+        piece_ = pipeline_.BeginWindow(entry_);
+        return piece_ != nullptr ? piece_->data : nullptr;
+    }
+    bool Take(long long from, int count, bool wanted) override
+    {
+        piece_->block = block_;
+        piece_->contentSize = contentSize_;
+        piece_->from = from;
+        piece_->to = from + count;
+        piece_->wanted = wanted;
+        pipeline_.PublishWindow();
+        piece_ = nullptr;
+        return true;
+    }
+    // A window that failed to inflate: the entry's failure.
+    void Failed()
+    {
+        if (piece_ == nullptr)
+            return;
+        piece_->status = InflatePipeline::kInvalidData;
+        pipeline_.PublishWindow();
+    }
+
+private:
+    InflatePipeline& pipeline_;
+    int entry_;
+    int block_;
+    int contentSize_;
+    InflatePipeline::Piece* piece_;
+};
+
+} // namespace
+
+InflatePipeline::Piece* InflatePipeline::BeginWindow(int entry)
+{
+    return BeginPiece(kWindow, entry);
+}
+
+void InflatePipeline::PublishWindow()
+{
+    Publish();
+}
+
+// Publishes the stream's content up to `to` in pieces of at most kInflateWindow bytes: the
+// gap before wantedFrom, then the entry's own bytes, which always get at least one piece.
+bool InflatePipeline::EmitWindows(int entry, long long wantedFrom, long long to)
+{
+    PieceSink sink(*this, entry, streamBlock_, streamContent_);
+    const WindowResult result = InflateWindows(stream_, wantedFrom, to, true, sink);
+    if (result == kWindowsBadData) {
+        sink.Failed();
+        CloseStream();
+    }
+    return result == kWindowsDone;
 }
 
 void InflatePipeline::Run()
@@ -431,7 +358,7 @@ void InflatePipeline::Run()
         const Entry& entry = entries_[i];
         // Leaving a large block: its check comes before anything of the next block, and a
         // failure names the last entry written from it.
-        if (stream_ && streamBlock_ != entry.block && !FinishStream(i - 1))
+        if (stream_.stream && streamBlock_ != entry.block && !CheckStream(i - 1))
             return;
         if (i >= claimedEnd) {
             int run = -1;
@@ -451,7 +378,7 @@ void InflatePipeline::Run()
         const ArchiveFormat::Record record = {nullptr, 0, entry.block, entry.offset, entry.storedLength};
         ArchiveFormat::BlockHeader header;
         const bool located = ArchiveFormat::LocateBlock(source_, dataEnd_, entry.block, &header);
-        if (located && header.contentSize <= kPieceSize) {
+        if (located && !IsLargeBlock(header.contentSize)) {
             // A small block whole, for this entry and those after it in the same block (the
             // worker checks that each lies inside it).
             Piece* piece = BeginPiece(kBlock, i);
@@ -480,11 +407,11 @@ void InflatePipeline::Run()
         const long long start = static_cast<long long>(entry.offset) + ArchiveFormat::kStoredPrefixSize;
         const long long end = static_cast<long long>(entry.offset) + entry.storedLength;
         // An entry before what the stream has passed: the stream is checked and read again.
-        if (stream_ && produced_ > start && !FinishStream(i))
+        if (stream_.stream && stream_.produced > start && !CheckStream(i))
             return;
-        if (!stream_) {
-            stream_ = OpenInflateStream(source_ + header.offset + ArchiveFormat::kBlockHeaderSize, header.compressedSize);
-            if (!stream_) {
+        if (!stream_.stream) {
+            stream_.stream = OpenInflateStream(source_ + header.offset + ArchiveFormat::kBlockHeaderSize, header.compressedSize);
+            if (!stream_.stream) {
                 Piece* piece = BeginPiece(kWindow, i);
                 if (piece != nullptr) {
                     piece->status = kOutOfMemory;
@@ -494,17 +421,17 @@ void InflatePipeline::Run()
             }
             streamBlock_ = entry.block;
             streamContent_ = header.contentSize;
-            produced_ = 0;
-            ended_ = false;
+            stream_.produced = 0;
+            stream_.ended = false;
         }
-        if (!EmitWindows(i, start, false) || !EmitWindows(i, end, true))
+        if (!EmitWindows(i, start, end))
             return;
         // The block's last entry: its end is the stream's end, which holds the check.
-        if (end == streamContent_ && !FinishStream(i))
+        if (end == streamContent_ && !CheckStream(i))
             return;
         ++i;
     }
-    if (stream_ && !FinishStream(count_ - 1))
+    if (stream_.stream && !CheckStream(count_ - 1))
         return;
     if (BeginPiece(kEnd, count_) != nullptr)
         Publish();

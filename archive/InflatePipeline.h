@@ -53,7 +53,6 @@ public:
     };
     static const int kSlots = 4;
     static const int kBatch = 2;        // pieces a waiting thread waits for at once
-    static const int kPieceSize = 256 * 1024;   // Archive::kStreamWindow: largest small block, window size
 
     InflatePipeline();
     // Stops and joins the helper if it still runs.
@@ -73,6 +72,10 @@ public:
     // then holds a temporary file for each of its entries, in order, to be moved over the
     // targets (what is not moved is removed at Stop). False: nothing of it is left on disk.
     bool AwaitStaged(const Piece& piece, const WStringArray** temporaries);
+    // The helper's side of a window of a large block (PieceSink): a slot to fill, null when
+    // stopped, then handed to the worker.
+    Piece* BeginWindow(int entry);
+    void PublishWindow();
     // Makes the helper and the stager stop at their next step, waits for them to end and
     // removes the temporary files of runs still held.
     void Stop();
@@ -105,8 +108,8 @@ private:
     // False when no slot is pending.
     bool InflateOnePending();
     static void InflateBlock(Piece& piece);
-    bool FinishStream(int namedEntry);
-    bool EmitWindows(int entry, long long to, bool wanted);
+    bool CheckStream(int namedEntry);
+    bool EmitWindows(int entry, long long wantedFrom, long long to);
     void CloseStream();
 
     const unsigned char* source_;
@@ -125,11 +128,9 @@ private:
     int head_;      // first piece not yet released
     int filled_;    // slots reserved and not released
     // Helper-only state of the large block being streamed.
-    ScopedInflateStream stream_;
+    BlockStream stream_;
     int streamBlock_;
     int streamContent_;
-    long long produced_;
-    bool ended_;
     // The stager's runs in the order it took them; their files until the worker moves them.
     enum RunState { kStaging, kRunStaged, kUnstaged };
     struct StagedRun {

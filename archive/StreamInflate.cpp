@@ -26,6 +26,10 @@ ScopedInflateStream OpenInflateStream(const unsigned char* compressed, long long
     return owner;
 }
 
+namespace {
+
+// Inflates up to count bytes into buffer; returns how many came. Fewer than count means the
+// stream failed or ended (*ended is set when it ended).
 int InflateExactly(z_stream_s* stream, unsigned char* buffer, int count, bool* ended)
 {
     stream->next_out = buffer;
@@ -42,20 +46,47 @@ int InflateExactly(z_stream_s* stream, unsigned char* buffer, int count, bool* e
     return count - static_cast<int>(stream->avail_out);
 }
 
-bool InflateToEnd(z_stream_s* stream, unsigned char* buffer, int size, long long content,
-                  long long* produced, bool* ended)
+class Discard : public WindowSink {
+public:
+    explicit Discard(unsigned char* scratch) : scratch_(scratch) {}
+    unsigned char* Window() override { return scratch_; }
+    bool Take(long long, int, bool) override { return true; }
+
+private:
+    unsigned char* scratch_;
+};
+
+} // namespace
+
+WindowResult InflateWindows(BlockStream& block, long long wantedFrom, long long to, bool always, WindowSink& sink)
 {
-    while (!*ended && *produced <= content) {
-        const long long rest = content - *produced + 1;
-        stream->next_out = buffer;
-        stream->avail_out = static_cast<uInt>(rest < size ? rest : size);
-        const uInt offered = stream->avail_out;
-        const int result = inflate(stream, Z_NO_FLUSH);
-        *produced += offered - stream->avail_out;
-        if (result == Z_STREAM_END)
-            *ended = true;
-        else if (result != Z_OK)
-            break;
+    bool wantedSent = false;
+    while (block.produced < to || (always && !wantedSent)) {
+        // Never past `to`: what follows belongs to the next entry of the block.
+        const long long end = block.produced < wantedFrom ? wantedFrom : to;
+        const int count = end - block.produced < kInflateWindow ? static_cast<int>(end - block.produced) : kInflateWindow;
+        const bool wanted = block.produced >= wantedFrom;
+        unsigned char* window = sink.Window();
+        if (window == nullptr)
+            return kWindowsStopped;
+        if (InflateExactly(block.stream.get(), window, count, &block.ended) != count)
+            return kWindowsBadData;
+        const long long from = block.produced;
+        block.produced += count;
+        if (!sink.Take(from, count, wanted))
+            return kWindowsStopped;
+        wantedSent = wantedSent || wanted;
     }
-    return *ended && *produced == content;
+    return kWindowsDone;
+}
+
+bool FinishStream(BlockStream& block, long long content, unsigned char* scratch)
+{
+    Discard discard(scratch);
+    if (block.produced > content || InflateWindows(block, content, content, false, discard) != kWindowsDone)
+        return false;
+    // One byte more is asked for, so that a stream longer than its block shows.
+    if (!block.ended && InflateExactly(block.stream.get(), scratch, 1, &block.ended) != 0)
+        return false;
+    return block.ended;
 }

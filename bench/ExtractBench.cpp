@@ -20,6 +20,7 @@
 #include <zlib.h>
 
 #include "archive/Archive.h"
+#include "archive/StreamInflate.h"
 #include "archive/Extraction.h"
 #include "archive/ArchiveCatalogs.h"
 #include "archive/ArchiveFormat.h"
@@ -462,7 +463,7 @@ void OrderedBound(const Payload& payload, double* bound, double* streamed)
     *streamed = 0;
     double runInflate = 0, runWrite = 0;
     for (int b = 0; b <= payload.blockCount; ++b) {
-        const bool small = b < payload.blockCount && payload.blocks[b].contentSize <= InflatePipeline::kPieceSize;
+        const bool small = b < payload.blockCount && !IsLargeBlock(payload.blocks[b].contentSize);
         if (small) {
             runInflate += payload.blocks[b].inflateSeconds;
             runWrite += payload.blocks[b].writeSeconds;

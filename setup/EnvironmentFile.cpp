@@ -1,5 +1,6 @@
 #include "setup/EnvironmentFile.h"
 
+#include "archive/TargetFile.h"
 #include "foundation/ScopedHandle.h"
 
 #include <memory>
@@ -13,18 +14,6 @@ namespace {
 
 // Far above anything the tool writes; keeps the whole-file buffer bounded.
 const LONGLONG kMaximumSize = 16 * 1024 * 1024;
-
-bool WriteAll(HANDLE file, const char* data, size_t size)
-{
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written == 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
 
 // The whole file, or null.
 std::unique_ptr<char[]> ReadAll(const WString& path, size_t* size)
@@ -49,7 +38,7 @@ std::unique_ptr<char[]> ReadAll(const WString& path, size_t* size)
 }
 
 // Copies text to file, replacing each setting line; unchanged runs go out in one write.
-bool WriteRewritten(HANDLE file, const char* text, size_t size)
+bool WriteRewritten(TargetFile& file, const char* text, size_t size)
 {
     const size_t prefixLength = sizeof(EnvironmentFile::kSettingPrefix) - 1;
     const size_t valueLength = sizeof(EnvironmentFile::kSettingValue) - 1;
@@ -63,16 +52,14 @@ bool WriteRewritten(HANDLE file, const char* text, size_t size)
             memcmp(line, EnvironmentFile::kSettingPrefix, prefixLength) == 0) {
             // The new line keeps the file's own line end.
             bool crlf = feed != nullptr && feed > line && feed[-1] == '\r';
-            if (!WriteAll(file, pending, static_cast<size_t>(line - pending)) ||
-                !WriteAll(file, EnvironmentFile::kSettingPrefix, prefixLength) ||
-                !WriteAll(file, EnvironmentFile::kSettingValue, valueLength) ||
-                !WriteAll(file, crlf ? "\r\n" : "\n", crlf ? 2 : 1))
+            if (!file.Write(pending, line - pending) || !file.Write(EnvironmentFile::kSettingPrefix, prefixLength) ||
+                !file.Write(EnvironmentFile::kSettingValue, valueLength) || !file.Write(crlf ? "\r\n" : "\n", crlf ? 2 : 1))
                 return false;
             pending = next;
         }
         line = next;
     }
-    return WriteAll(file, pending, static_cast<size_t>(end - pending));
+    return file.Write(pending, end - pending);
 }
 
 } // namespace
@@ -84,17 +71,8 @@ HRESULT EnvironmentFile::Rewrite(const WString& path)
     if (text == nullptr)
         return E_FAIL;
 
-    WString temporary = path + L".tmp";
-    ScopedFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return E_FAIL;
-    bool written = WriteRewritten(file.get(), text.get(), size);
-    // Closed here: a close that fails may have lost the last write.
-    bool closed = file.close();
-    // The rename replaces the tool's file in one step, so it is never missing.
-    if (written && closed && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return S_OK;
-    DeleteFileW(temporary.c_str());
-    return E_FAIL;
+    // Through the one writer: the new file replaces the tool's in one step once complete, so
+    // it is never missing nor cut off.
+    TargetFile file;
+    return file.Open(path) && WriteRewritten(file, text.get(), size) && file.Commit() ? S_OK : E_FAIL;
 }

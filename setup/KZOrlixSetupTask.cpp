@@ -2,6 +2,7 @@
 
 #include "archive/Archive.h"
 #include "archive/Extraction.h"
+#include "archive/TargetFile.h"
 #include "foundation/PlatformError.h"
 #include "foundation/ProductDefinition.h"
 #include "foundation/RegistryText.h"
@@ -181,26 +182,12 @@ void KZOrlixSetupTask::WriteLicenseCopy()
 {
     if (license_ == nullptr || licenseSize_ <= 0)
         return;
-    WString path = installDirectory_ + L"\\resources\\" + GetMessage(L"Demo.Lic.Link") + L".rtf";
-    ScopedFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return;
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(license_.get());
-    int left = licenseSize_;
-    bool complete = true;
-    while (left > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes, static_cast<DWORD>(left), &written, nullptr) || written == 0) {
-            complete = false;
-            break;
-        }
-        bytes += written;
-        left -= static_cast<int>(written);
-    }
-    // Closed before a cut-off copy, which would be a corrupt document, is deleted.
-    file.close();
-    if (!complete)
-        DeleteFileW(path.c_str());
+    // Through the one writer: a copy cut off by a full disk never replaces the earlier one,
+    // and a hidden or read-only earlier copy is replaced too. Nothing is reported.
+    TargetFile file;
+    if (file.Open(installDirectory_ + L"\\resources\\" + GetMessage(L"Demo.Lic.Link") + L".rtf") &&
+        file.Write(license_.get(), licenseSize_))
+        file.Commit();
 }
 
 void KZOrlixSetupTask::CreateShortcuts()

@@ -11,8 +11,7 @@ public:
     // E_FAIL when the archive or the entry cannot be read.
     HRESULT Open(const WString& name)
     {
-        if (FAILED(resource_.Open(L"RESOURCES", L"KZ")) ||
-            FAILED(archive_.Open(resource_.Data(), resource_.Remaining())))
+        if (FAILED(OpenEmbeddedArchive(resource_, archive_)))
             return E_FAIL;
         return archive_.Get(name, &content_, &length_);
     }

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "ImportSeams.h"
 #include "TestSupport.h"
 #include "archive/Archive.h"
+#include "archive/StreamInflate.h"
 #include "archive/Extraction.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ResourceBuffer.h"
@@ -168,21 +170,6 @@ TEST(ExtractResourceArchive, ListNameMatchesWithoutRegardToCase)
     EXPECT_EQ(UninstallBytes({L"resources\\msgcatalog\\KZ_PlatformErrors.QorNls",
                               L"resources\\Zephyrix\\versions\\PlayerVersion.txt"}),
               uninstall);
-}
-
-TEST(ExtractResourceArchive, ExtractingAgainReplacesEverything)
-{
-    TempFolder folder;
-    ASSERT_TRUE(WriteFileBytes(folder / L"Uninstall", std::string(5000, 'u')));
-    CreateDirectoryW((folder / L"resources").c_str(), nullptr);
-    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
-    ASSERT_TRUE(WriteFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", std::string(900, 'v')));
-    ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"VersionList"));
-    std::string version, uninstall;
-    ASSERT_TRUE(ReadFileBytes(folder / L"resources\\Zephyrix\\versions\\PlayerVersion.txt", &version));
-    EXPECT_EQ("1.2.3\r\n", version);
-    ASSERT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall));
-    EXPECT_EQ(UninstallBytes({L"resources\\Zephyrix\\versions\\PlayerVersion.txt"}), uninstall);
 }
 
 TEST(ExtractResourceArchive, ListShapes)
@@ -355,9 +342,9 @@ TEST(ExtractResourceArchive, LargeBlocksAreWrittenThroughTheWindowByteForByte)
     EXPECT_EQ(movie.block, Place(L"stream\\noise.bin").block);
     EXPECT_EQ(movie.block - 1, before.block);
     EXPECT_EQ(movie.block + 1, after.block);
-    EXPECT_GT(movie.header.contentSize, 10 * Archive::kStreamWindow);
-    EXPECT_LE(before.header.contentSize, Archive::kStreamWindow);
-    EXPECT_LE(after.header.contentSize, Archive::kStreamWindow);
+    EXPECT_GT(movie.header.contentSize, 10 * kInflateWindow);
+    EXPECT_LE(before.header.contentSize, kInflateWindow);
+    EXPECT_LE(after.header.contentSize, kInflateWindow);
 
     TempFolder folder;
     ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), L"Stream"));
@@ -602,5 +589,62 @@ TEST(ExtractResourceArchive, FailingCloseIsReportedWithTheFile)
         std::string lead;
         EXPECT_EQ(close == 1, ReadFileBytes(folder / L"stream\\lead.txt", &lead) && lead == "old");
         EXPECT_EQ(close == 1 ? 1u : 2u, FilesBelow(folder / L"stream").size());
+    }
+}
+
+// An upgrade over an earlier installation whose files are smaller, on a disk that fills up part
+// way (small files, then large ones), with and without helper threads: every file is the old
+// one or the new one, never cut off; the old uninstall data stays; no temporary file is left;
+// the error names the file. Then, with room again, hidden, system and read-only files are
+// replaced like any other (Windows refuses to create them anew over themselves).
+TEST(ExtractResourceArchive, FullDiskDuringAnUpgradeCostsNoFile)
+{
+    const wchar_t* lists[] = {L"Files", L"Stream"};
+    for (const wchar_t* list : lists) {
+        const auto files = FilesAndSources(std::wstring(list) == L"Files" ? L"FILES" : L"STREAM");
+        for (long long room : {1000LL, 300000LL, 2500000LL}) {
+            for (bool threads : {true, false}) {
+                TempFolder folder;
+                ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), list));
+                for (const auto& file : files)
+                    ASSERT_TRUE(WriteFileBytes(folder / file.first, "old " + std::string(file.first.begin(), file.first.end())));
+                ASSERT_TRUE(WriteFileBytes(folder / L"Uninstall", "old list"));
+                std::unique_ptr<NoNewThreads> noThreads(threads ? nullptr : new NoNewThreads);
+                ReplacedWriteFile::FillDiskAfter(room);
+                const HRESULT result = ExtractResourceArchive(folder.Path().c_str(), list);
+                ReplacedWriteFile::Use(nullptr);
+                noThreads.reset();
+                if (result == S_OK)
+                    continue;   // everything fitted
+                EXPECT_EQ(SystemText(ERROR_DISK_FULL), W(PlatformError::GetErrorText()));
+                const std::vector<std::wstring> context = Context();
+                ASSERT_EQ(2u, context.size());
+                EXPECT_EQ(L"File write operation failed", context[0]);
+                bool named = false;
+                for (const auto& file : files) {
+                    named = named || context[1] == L"Unable to write file [" + file.first + L"]";
+                    std::string expected, written;
+                    ASSERT_TRUE(ReadFileBytes(FixturePath(L"payload\\" + file.second), &expected));
+                    ASSERT_TRUE(ReadFileBytes(folder / file.first, &written));
+                    EXPECT_TRUE(written == expected || written == "old " + std::string(file.first.begin(), file.first.end()))
+                        << std::string(file.first.begin(), file.first.end()) << " room " << room;
+                }
+                EXPECT_TRUE(named) << std::string(context[1].begin(), context[1].end());
+                std::string uninstall;
+                EXPECT_TRUE(ReadFileBytes(folder / L"Uninstall", &uninstall) && uninstall == "old list");
+                EXPECT_EQ(files.size() + 1, FilesBelow(folder.Path()).size()) << "room " << room;
+            }
+        }
+        TempFolder folder;
+        ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), list));
+        const DWORD marks[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN};
+        for (size_t i = 0; i < files.size(); ++i)
+            ASSERT_TRUE(WriteFileBytes(folder / files[i].first, "old", marks[i % 3]));
+        ASSERT_EQ(S_OK, ExtractResourceArchive(folder.Path().c_str(), list)) << W(PlatformError::GetMessage());
+        for (const auto& file : files) {
+            ExpectSameAsPayload(folder.Path(), file.first, file.second);
+            EXPECT_EQ(0u, GetFileAttributesW((folder / file.first).c_str()) &
+                              (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
+        }
     }
 }

@@ -64,6 +64,32 @@ BOOL WINAPI System(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVE
     return g_realWriteFile(file, data, size, written, overlapped);
 }
 
+namespace {
+
+volatile LONGLONG g_diskRoom = 0;
+
+BOOL WINAPI FullDisk(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    const LONGLONG room = g_diskRoom;
+    if (room <= 0) {
+        *written = 0;
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    const DWORD part = room < size ? static_cast<DWORD>(room) : size;
+    const BOOL done = System(file, data, part, written, overlapped);
+    InterlockedExchangeAdd64(&g_diskRoom, -static_cast<LONGLONG>(*written));
+    return done;
+}
+
+} // namespace
+
+void FillDiskAfter(long long bytes)
+{
+    g_diskRoom = bytes;
+    Use(FullDisk);
+}
+
 } // namespace ReplacedWriteFile
 
 volatile LONG closeFailsAt = 0;
@@ -80,6 +106,11 @@ static HANDLE WINAPI CreateFileCall(LPCWSTR path, DWORD access, DWORD share, LPS
                                     DWORD disposition, DWORD flags, HANDLE model)
 {
     if ((access & GENERIC_WRITE) && disposition != CREATE_NEW && IsReadOnlyFile(path))
+        return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    const DWORD hiding = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const DWORD attributes = GetFileAttributesW(path);
+    if ((disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & hiding) & ~(flags & hiding))
         return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     return g_realCreateFile(path, access, share, security, disposition, flags, model);
 }

@@ -14,6 +14,9 @@ typedef BOOL(WINAPI* Function)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 void Use(Function function);
 // The system's WriteFile, for a replacement that writes after all.
 BOOL WINAPI System(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+// A disk that fills up: writes go through until `bytes` more have been written, then every
+// write fails with ERROR_DISK_FULL (the one that crosses the limit writes what still fits).
+void FillDiskAfter(long long bytes);
 
 } // namespace ReplacedWriteFile
 
@@ -31,7 +34,9 @@ private:
     int start_;
 };
 
-// As on Windows (Wine run as root writes anyway), writing or moving over a read-only file is refused.
+// As on Windows (Wine run as root writes anyway), writing or moving over a read-only file is
+// refused, and so is CREATE_ALWAYS or TRUNCATE_EXISTING of a hidden or system file without
+// those attributes.
 // While closeFailsAt is n > 0, the n-th close of a disk file and each after it close and fail (a
 // lasting write-behind error: the stager's failed close is tried again on the worker).
 extern volatile LONG closeFailsAt;

@@ -15,6 +15,7 @@
 #include "TestSupport.h"
 #include "tests/FaultReport.h"
 #include "archive/Archive.h"
+#include "archive/StreamInflate.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ByteStream.h"
 #include "foundation/PlatformError.h"
@@ -502,7 +503,7 @@ TEST(ArchiveMutation, CorruptedArchivesAreRefusedSafely)
     large.Add(u"empty", "");
     // Mostly noise, which deflate stores and inflate copies: the thousands of copies stay cheap.
     std::string big;
-    for (int i = 0; big.size() < static_cast<size_t>(Archive::kStreamWindow) + 8000; ++i)
+    for (int i = 0; big.size() < static_cast<size_t>(kInflateWindow) + 8000; ++i)
         big += Noise(60000, i) + std::string(4000, static_cast<char>('A' + i));
     large.Add(u"big", big);
     large.CloseBlock();

@@ -10,6 +10,7 @@
 #include "InflateCount.h"
 #include "TestSupport.h"
 #include "archive/Archive.h"
+#include "archive/StreamInflate.h"
 #include "archive/ArchiveFormat.h"
 #include "archive/ByteStream.h"
 #include "foundation/PlatformError.h"
@@ -63,7 +64,7 @@ std::string Text(size_t size, char letter)
     return text;
 }
 
-const int kWindow = Archive::kStreamWindow;
+const int kWindow = kInflateWindow;
 
 // Block 0: "a", "b", the empty "e" and "big" (2.7 windows of noise): larger than the window.
 // Block 1: "d", small.
