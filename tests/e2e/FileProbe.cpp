@@ -1,6 +1,7 @@
 #include "tests/e2e/FileProbe.h"
 
 #include "foundation/Platform.h"
+#include "foundation/TemporaryName.h"
 #include <shlobj.h>
 
 std::wstring FileProbe::FromUtf8(const std::string& text)
@@ -136,4 +137,23 @@ std::vector<std::wstring> FileProbe::List(const std::wstring& folder, const wcha
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
+}
+
+bool FileProbe::HasSetupTemporary(const std::wstring& folder, uint64_t minimum, bool recurse)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    bool seen = false;
+    do {
+        const std::wstring name = found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            seen = recurse && name != L"." && name != L".." && HasSetupTemporary(folder + L"\\" + name, minimum, true);
+        else
+            seen = TemporaryName::Matches(found.cFileName) &&
+                   ((uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow) >= minimum;
+    } while (!seen && FindNextFileW(find, &found));
+    FindClose(find);
+    return seen;
 }

@@ -21,4 +21,7 @@ public:
     static std::wstring TempFolder();
     // Names of the files in folder matching the pattern ("*.exe").
     static std::vector<std::wstring> List(const std::wstring& folder, const wchar_t* pattern);
+    // Whether a file the setup writes before moving it over its target ("~kz<pid>-<n>.tmp"), of
+    // at least minimum bytes, is in folder; with recurse, anywhere below it.
+    static bool HasSetupTemporary(const std::wstring& folder, uint64_t minimum, bool recurse);
 };

@@ -380,6 +380,6 @@ bool InstallCheck::VerifyLicenseAndEnvironment(const std::wstring& installDirect
         hasLine = hasLine || line == ProductFacts::kSettingLine;
     ok = DriverLog::Check(read && hasLine, "%s holds the line \"%s\"", Utf8(path).c_str(),
                           Utf8(ProductFacts::kSettingLine).c_str()) && ok;
-    ok = DriverLog::Check(!FileProbe::IsFile(path + L".tmp"), "no temporary environment file is left") && ok;
+    ok = DriverLog::Check(!FileProbe::HasSetupTemporary(installDirectory, 0, true), "no temporary file is left") && ok;
     return ok;
 }

@@ -35,27 +35,6 @@ std::pair<ULONGLONG, ULONGLONG> Stamp(const std::wstring& path)
             (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime};
 }
 
-// Whether a file of the setup's temporary form ("~kz<pid>-<n>.tmp") of at least minimum bytes is
-// in folder; with recurse, anywhere below it.
-bool HasTemporary(const std::wstring& folder, ULONGLONG minimum, bool recurse)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    bool seen = false;
-    do {
-        const std::wstring name = found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            seen = recurse && name != L"." && name != L".." && HasTemporary(folder + L"\\" + name, minimum, true);
-        else
-            seen = name.compare(0, 3, L"~kz") == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, L".tmp") == 0 &&
-                   ((ULONGLONG(found.nFileSizeHigh) << 32) | found.nFileSizeLow) >= minimum;
-    } while (!seen && FindNextFileW(find, &found));
-    FindClose(find);
-    return seen;
-}
-
 // The uninstall data file for the list: the count, then each name's length and UTF-16 text.
 std::vector<uint8_t> UninstallData(const SetupFileList& files)
 {
@@ -197,7 +176,7 @@ bool InterruptedInstall::Kills()
         session.Push(L"WizardNext");
         bool reached = false;
         for (const DWORD start = GetTickCount(); !reached && GetTickCount() - start < 20000 && session.Process().IsRunning();)
-            reached = point.temporary ? HasTemporary(path, point.minimum, false) : Stamp(path) != before;
+            reached = point.temporary ? FileProbe::HasSetupTemporary(path, point.minimum, false) : Stamp(path) != before;
         session.Process().Kill();
         DWORD code = 0;
         session.Process().WaitForExit(10000, &code);
@@ -211,7 +190,7 @@ bool InterruptedInstall::Kills()
         DriverLog::Check(completed, "after the kills, an install completes");
         CheckWhole(L"after the complete install");
         InstallCheck(files_, options_.payloadRoot).VerifyInstalled(InstallCheck::DefaultTarget());
-        DriverLog::Check(!HasTemporary(folder, 0, true), "no temporary file is left below %s",
+        DriverLog::Check(!FileProbe::HasSetupTemporary(folder, 0, true), "no temporary file is left below %s",
                          DriverLog::Utf8(folder).c_str());
     }
     InstallCleanup::Clean();
