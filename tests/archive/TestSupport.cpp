@@ -8,93 +8,6 @@
 
 namespace ArchiveTest {
 
-TempFolder::TempFolder()
-{
-    wchar_t base[MAX_PATH + 1];
-    DWORD length = GetTempPathW(MAX_PATH, base);
-    std::wstring root(base, length);
-    static int counter = 0;
-    for (;;) {
-        path_ = root + L"kzarchive-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-        if (CreateDirectoryW(path_.c_str(), nullptr))
-            break;
-    }
-}
-
-TempFolder::~TempFolder()
-{
-    RemoveTree(path_);
-}
-
-void RemoveTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
-bool FileExists(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool ReadFileBytes(const std::wstring& path, std::string* bytes)
-{
-    bytes->clear();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = true;
-    char chunk[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
-            ok = false;
-            break;
-        }
-        if (got == 0)
-            break;
-        bytes->append(chunk, got);
-    }
-    CloseHandle(file);
-    return ok;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD attributes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = bytes.empty() ||
-              (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size());
-    CloseHandle(file);
-    return ok;
-}
-
 std::string ResourceBytes(const wchar_t* name, const wchar_t* type)
 {
     HRSRC resource = FindResourceW(nullptr, name, type);
@@ -124,18 +37,6 @@ std::wstring FromCp1252(const std::string& bytes)
     return text;
 }
 
-std::wstring SystemText(DWORD code)
-{
-    LPWSTR buffer = nullptr;
-    DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                     FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                 nullptr, code, 0x400, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::wstring text = units ? std::wstring(buffer, units) : std::wstring();
-    if (buffer)
-        LocalFree(buffer);
-    return text;
-}
-
 std::vector<std::wstring> ListNames(const std::string& list)
 {
     std::vector<std::wstring> names;
@@ -156,28 +57,6 @@ std::vector<std::wstring> ListNames(const std::string& list)
         names.push_back(FromCp1252(line));
     }
     return names;
-}
-
-namespace {
-void PutInt32(std::string& out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-} // namespace
-
-std::string UninstallBytes(const std::vector<std::wstring>& names)
-{
-    std::string out;
-    PutInt32(out, static_cast<uint32_t>(names.size()));
-    for (const std::wstring& name : names) {
-        PutInt32(out, static_cast<uint32_t>(name.size()));
-        for (wchar_t unit : name) {
-            out.push_back(static_cast<char>(unit & 0xFF));
-            out.push_back(static_cast<char>(unit >> 8));
-        }
-    }
-    return out;
 }
 
 void PutInt32(std::vector<uint8_t>& out, int32_t value)

@@ -1,44 +1,35 @@
 #pragma once
-// Helpers shared by the archive tests: temporary folders, whole-file reads, the fixture
-// payload on the host and archives built in memory.
+// Helpers of the archive tests: the fixture payload on the host and archives built in memory;
+// the common helpers (tests/support) under the names these tests know.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "foundation/Platform.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestSystem.h"
 
 namespace ArchiveTest {
 
-// A fresh folder below the temporary folder, removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::wstring& Path() const { return path_; }
-    std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
-
-private:
-    std::wstring path_;
-};
-
-void RemoveTree(const std::wstring& path);
-bool FileExists(const std::wstring& path);
-bool FolderExists(const std::wstring& path);
-// Whole file; false when it cannot be read.
-bool ReadFileBytes(const std::wstring& path, std::string* bytes);
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD attributes = 0);
+using kztest::FileExists;
+using kztest::FolderExists;
+using kztest::RemoveTree;
+using kztest::SystemText;
+using kztest::TempFolder;
+using kztest::UninstallBytes;
+inline bool ReadFileBytes(const std::wstring& path, std::string* bytes) { return kztest::ReadBytes(path, bytes); }
+inline bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+{
+    return kztest::WriteBytes(path, bytes, attributes);
+}
 // Bytes of a resource of this executable; empty when missing.
 std::string ResourceBytes(const wchar_t* name, const wchar_t* type);
 // A file of the test fixtures laid out on the host at build time (reached through Wine's Z:).
 std::wstring FixturePath(const std::wstring& relative);
 // Windows-1252 bytes as text.
 std::wstring FromCp1252(const std::string& bytes);
-// The system's text for an error code, as PlatformError records it.
-std::wstring SystemText(DWORD code);
 // File-list lines as the setup reads them: names after "->" without leading spaces.
 std::vector<std::wstring> ListNames(const std::string& list);
-// The uninstall data file expected for these names.
-std::string UninstallBytes(const std::vector<std::wstring>& names);
 
 void PutInt32(std::vector<uint8_t>& out, int32_t value);
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);

@@ -4,6 +4,8 @@
 #include "foundation/TemporaryName.h"
 #include <shlobj.h>
 
+#include "tests/support/TestFiles.h"
+
 std::wstring FileProbe::FromUtf8(const std::string& text)
 {
     if (text.empty())
@@ -30,72 +32,30 @@ std::wstring FileProbe::FromHost(const std::string& path)
 
 bool FileProbe::IsFile(const std::wstring& path)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return kztest::FileExists(path);
 }
 
 bool FileProbe::IsFolder(const std::wstring& path)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return kztest::FolderExists(path);
 }
 
 bool FileProbe::Read(const std::wstring& path, std::vector<uint8_t>* content)
 {
-    content->clear();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = true;
-    uint8_t buffer[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) {
-            ok = false;
-            break;
-        }
-        if (got == 0)
-            break;
-        content->insert(content->end(), buffer, buffer + got);
-    }
-    CloseHandle(file);
+    std::string bytes;
+    const bool ok = kztest::ReadBytes(path, &bytes);
+    content->assign(bytes.begin(), bytes.end());
     return ok;
 }
 
 bool FileProbe::WriteBytes(const std::wstring& path, const std::string& content)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == content.size();
+    return kztest::WriteBytes(path, content);
 }
 
 bool FileProbe::RemoveTree(const std::wstring& path)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return true;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        return DeleteFileW(path.c_str()) != 0;
-    }
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            RemoveTree(path + L"\\" + name);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    return kztest::RemoveTree(path);
 }
 
 std::wstring FileProbe::FolderOf(const std::wstring& path)
@@ -114,14 +74,7 @@ std::wstring FileProbe::SpecialFolder(int csidl)
 
 std::wstring FileProbe::TempFolder()
 {
-    wchar_t buffer[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, buffer);
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    std::wstring folder(buffer, length);
-    while (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
-    return folder;
+    return kztest::TempPath();
 }
 
 std::vector<std::wstring> FileProbe::List(const std::wstring& folder, const wchar_t* pattern)

@@ -287,14 +287,6 @@ TEST_F(RegisterServerTest, TheControlFindsItsOwnLibrariesBesideIt)
     EXPECT_EQ(1u, Marker(L"Called").Dword());
 }
 
-std::wstring SystemText(DWORD code)
-{
-    wchar_t text[512] = L"";
-    const DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                       0x400, text, 512, nullptr);
-    return std::wstring(text, units);
-}
-
 TEST_F(RegisterServerTest, AFailedModuleIsRecordedWithItsReasonAndPath)
 {
     wchar_t system[MAX_PATH];

@@ -237,10 +237,10 @@ TEST_F(InstallTest, AFailedRegistrationStillCompletesTheOtherStepsAndReportsItsE
     EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), recorder.DistinctPositions());
     delete task;
 
-    // The missing control class key heads the message; the later steps did not replace it.
+    // The control that did not load heads the message, not the class key missing because of
+    // it; the later steps did not replace it.
     std::wstring message = PlatformError::GetMessage().c_str();
-    std::wstring expected = L"Unable to open system registry key [CLSID\\" +
-                            GuidText(KZOrlixPlayerSetupTask::kControlClass) + L"]\n";
+    std::wstring expected = L"Unable to load executable module [" + install_ + L"\\code\\bin\\ZephyrixOCXViewer.ocx]\n";
     EXPECT_EQ(expected, message.substr(0, expected.size())) << message;
     // The steps after the registration ran all the same.
     EXPECT_TRUE(FileExists(menu_ + L"\\Quickstart guide.lnk"));

@@ -34,18 +34,6 @@ public:
     int count = 0;
 };
 
-void ExpectCell(KZ_UIWindow* window, int column, int row, int columnSpan, int rowSpan, int flags)
-{
-    ASSERT_NE(window, nullptr);
-    UILayoutCell* cell = window->GetLayoutCell();
-    ASSERT_NE(cell, nullptr) << window->GetName().c_str();
-    EXPECT_EQ(cell->column, column) << window->GetName().c_str();
-    EXPECT_EQ(cell->row, row) << window->GetName().c_str();
-    EXPECT_EQ(cell->columnSpan, columnSpan) << window->GetName().c_str();
-    EXPECT_EQ(cell->rowSpan, rowSpan) << window->GetName().c_str();
-    EXPECT_EQ(cell->flags, flags) << window->GetName().c_str();
-}
-
 std::wstring Text(KZ_UIWindow* label)
 {
     const WString& text = static_cast<UILabel*>(label)->GetText();
@@ -85,9 +73,7 @@ protected:
     std::wstring StubPath() { return ProgramFolder() + L"\\wizard_uninstall_stub.exe"; }
     std::wstring StubLog()
     {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        std::wstring log = std::wstring(temp) + L"wizard_stub.log";
+        std::wstring log = kztest::TempPath() + L"\\wizard_stub.log";
         DeleteFileW(log.c_str());
         SetEnvironmentVariableW(L"WIZARD_STUB_LOG", log.c_str());
         return log;

@@ -167,18 +167,6 @@ protected:
     TestWizard* wizard_ = nullptr;
 };
 
-void ExpectCell(KZ_UIWindow* window, int column, int row, int columnSpan, int rowSpan, int flags)
-{
-    ASSERT_NE(window, nullptr);
-    UILayoutCell* cell = window->GetLayoutCell();
-    ASSERT_NE(cell, nullptr) << window->GetName().c_str();
-    EXPECT_EQ(cell->column, column) << window->GetName().c_str();
-    EXPECT_EQ(cell->row, row) << window->GetName().c_str();
-    EXPECT_EQ(cell->columnSpan, columnSpan) << window->GetName().c_str();
-    EXPECT_EQ(cell->rowSpan, rowSpan) << window->GetName().c_str();
-    EXPECT_EQ(cell->flags, flags) << window->GetName().c_str();
-}
-
 TEST_F(WizardTask, PagesWaitForTheCreateEvent)
 {
     EXPECT_TRUE(wizard_->IsKindOf("KZ_UIWizardTask"));

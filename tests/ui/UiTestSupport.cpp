@@ -1,30 +1,6 @@
 #include "UiTestSupport.h"
 
-#include "foundation/ProductDefinition.h"
 #include "ui/KZ_UIPopup.h"
-
-#include <gtest/gtest.h>
-#include <objbase.h>
-
-namespace {
-
-// Process set-up of the toolkit's test programs, as the setup's entry point does it.
-class UiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        CoInitialize(nullptr);
-        KZ_UIWindow::LoadWindowLibrary(L"Riched32.dll");
-        KZ_EventListener::SetMainThread();
-        ProductDefinition::SetVersionFile(L"resources\\Zephyrix\\versions\\PlayerVersion.txt");
-    }
-    void TearDown() override { CoUninitialize(); }
-};
-
-::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new UiEnvironment);
-
-} // namespace
 
 void PumpMessages(DWORD milliseconds)
 {
@@ -46,15 +22,6 @@ void ReleaseTopLevel(KZ_UIWindow* window)
     if (native != nullptr)
         SetWindowLongPtrW(native, GWL_STYLE, GetWindowLongPtrW(native, GWL_STYLE) & ~WS_VISIBLE);
     window->Release();
-}
-
-RECT Placement(const KZ_UIWindow* window)
-{
-    RECT rect = {0, 0, 0, 0};
-    GetWindowRect(window->GetWindow(), &rect);
-    MapWindowPoints(HWND_DESKTOP, ::GetParent(window->GetWindow()),
-                    reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
 }
 
 SizedWindow::SizedWindow(KZ_UIWindow* parent, int width, int height)

@@ -1,6 +1,8 @@
 #pragma once
+// Helpers of the toolkit's tests; the common ones are in tests/support.
 #include "foundation/KZ_EventListener.h"
 #include "ui/KZ_UIWindow.h"
+#include "tests/support/TestWindows.h"
 
 #include <vector>
 
@@ -13,8 +15,7 @@ void PumpMessages(DWORD milliseconds = 300);
 // first lets the native window go without that wait. The toolkit's Release path is unchanged.
 void ReleaseTopLevel(KZ_UIWindow* window);
 
-// Where a window sits in its native parent's client area.
-RECT Placement(const KZ_UIWindow* window);
+using kztest::Placement;
 
 // Counts the events it is subscribed to and remembers the last publisher.
 class EventCounter : public KZ_EventListener {
