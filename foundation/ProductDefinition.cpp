@@ -15,14 +15,10 @@ Definition& Values()
     return definition;
 }
 
-// Both threads read the definition (the install worker too): hand out private copies so the
-// stored blocks' reference counts are only ever touched on the main thread.
-WString PrivateCopy(const WString& value)
-{
-    return WString(value.c_str(), value.Length());
-}
-
 } // namespace
+
+// Both threads read the definition (the install worker too): the getters hand out private
+// copies so the stored blocks' reference counts are only ever touched on the main thread.
 
 void ProductDefinition::SetDisplayName(const WString& text)
 {
