@@ -1,5 +1,6 @@
 #include "setup/EnvironmentFile.h"
 
+#include "foundation/ProductConstants.h"
 #include "foundation/ScopedHandle.h"
 
 #include <memory>
@@ -84,7 +85,7 @@ HRESULT EnvironmentFile::Rewrite(const WString& path)
     if (text == nullptr)
         return E_FAIL;
 
-    WString temporary = path + L".tmp";
+    WString temporary = path + Product::kRewriteSuffix;
     ScopedFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
