@@ -1,7 +1,7 @@
-// OrlixPlayerUninstall.exe: removes Kaze Mar Orlix Player.
+// The product's uninstaller (its name and the product's are in ProductConstants.h).
 //
-//   OrlixPlayerUninstall.exe              asks first, then reports the outcome in a message box
-//   OrlixPlayerUninstall.exe /Uninstall   silent: the setup runs this before installing again
+//   uninstaller              asks first, then reports the outcome in a message box
+//   uninstaller /Uninstall   silent: the setup runs this before installing again
 //
 // Exit codes: 0 removed, 1 something could not be removed (or nothing is installed),
 // 2 bad arguments or the user declined.
