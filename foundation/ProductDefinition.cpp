@@ -17,9 +17,6 @@ Definition& Values()
 
 } // namespace
 
-// Both threads read the definition (the install worker too): the getters hand out private
-// copies so the stored blocks' reference counts are only ever touched on the main thread.
-
 void ProductDefinition::SetDisplayName(const WString& text)
 {
     Definition& values = Values();
@@ -38,6 +35,8 @@ void ProductDefinition::SetVersionFile(const WString& path)
     Values().versionFile = path;
 }
 
+// Both threads read the definition (the install worker too): the getters hand out private
+// copies so the stored blocks' reference counts are only ever touched on the main thread.
 WString ProductDefinition::GetDisplayName()
 {
     return PrivateCopy(Values().displayName);
