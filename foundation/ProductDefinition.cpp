@@ -15,13 +15,6 @@ Definition& Values()
     return definition;
 }
 
-// Both threads read the definition (the install worker too): hand out private copies so the
-// stored blocks' reference counts are only ever touched on the main thread.
-WString PrivateCopy(const WString& value)
-{
-    return WString(value.c_str(), value.Length());
-}
-
 } // namespace
 
 void ProductDefinition::SetDisplayName(const WString& text)
@@ -42,6 +35,8 @@ void ProductDefinition::SetVersionFile(const WString& path)
     Values().versionFile = path;
 }
 
+// Both threads read the definition (the install worker too): the getters hand out private
+// copies so the stored blocks' reference counts are only ever touched on the main thread.
 WString ProductDefinition::GetDisplayName()
 {
     return PrivateCopy(Values().displayName);

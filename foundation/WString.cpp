@@ -255,3 +255,8 @@ const WString& EmptyWString()
 {
     return kEmptyWString;
 }
+
+WString PrivateCopy(const WString& text)
+{
+    return WString(text.c_str(), text.Length());
+}

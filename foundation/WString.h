@@ -69,3 +69,6 @@ WString FromInt(int value);
 
 // The process-wide empty value handed out where there is no string.
 const WString& EmptyWString();
+// The same characters in a block of their own: text for another thread, whose reference
+// counting must never touch this thread's blocks.
+WString PrivateCopy(const WString& text);

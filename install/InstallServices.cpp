@@ -9,13 +9,14 @@
 #include "archive/DirectoryPath.h"
 #include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/ProductDefinition.h"
 #include "foundation/RegistryText.h"
 #include "install/RegistryTree.h"
 
 namespace {
 
-const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+using Product::kUninstallKey;
 
 WString& DisplayNameValue()
 {
@@ -108,10 +109,10 @@ WString CreatePrivateFolder()
 
 // The uninstaller's copy in a private folder of its own; both go with the object, and at the
 // next restart should the setup be killed while the copy runs.
-class PrivateCopy {
+class PrivateProgramCopy {
 public:
     // Path() stays empty when the folder or the copy cannot be made; no folder is left then.
-    explicit PrivateCopy(const WString& program) : folder_(CreatePrivateFolder())
+    explicit PrivateProgramCopy(const WString& program) : folder_(CreatePrivateFolder())
     {
         if (folder_.IsEmpty())
             return;
@@ -129,7 +130,7 @@ public:
     }
     // A process that has just ended may still hold its image for a moment; a copy that stays
     // in use (a child of the uninstaller runs from it) goes at the next restart, as marked.
-    ~PrivateCopy()
+    ~PrivateProgramCopy()
     {
         if (copy_.IsEmpty())
             return;
@@ -146,8 +147,8 @@ public:
     const WString& Folder() const { return folder_; }
 
 private:
-    PrivateCopy(const PrivateCopy&) = delete;
-    PrivateCopy& operator=(const PrivateCopy&) = delete;
+    PrivateProgramCopy(const PrivateProgramCopy&) = delete;
+    PrivateProgramCopy& operator=(const PrivateProgramCopy&) = delete;
 
     WString folder_;
     WString copy_;
@@ -330,7 +331,7 @@ HRESULT InstallServices::RunUninstaller(const wchar_t* commandLine)
     // a fresh folder of its own, which is also its current folder (the setup's may be a
     // download folder), and which goes once the wait has ended. Without that folder, or
     // without the copy, the registered uninstaller itself runs.
-    const PrivateCopy copy(program);
+    const PrivateProgramCopy copy(program);
     const wchar_t* folder = nullptr;
     if (!copy.Path().IsEmpty()) {
         program = copy.Path();

@@ -2,15 +2,14 @@
 
 #include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/ScopedHandle.h"
 #include "setup/EnvironmentFile.h"
 
 #include <shellapi.h>
 
-const GUID KZOrlixPlayerSetupTask::kServerClass = {
-    0x6E1B4C02, 0x7A39, 0x4F5D, {0x9C, 0x21, 0x3B, 0x8E, 0x5D, 0x0F, 0x7A, 0x64}};
-const GUID KZOrlixPlayerSetupTask::kControlClass = {
-    0xA3F0D7E1, 0x52C4, 0x4B8A, {0x8E, 0x6D, 0x1C, 0x9B, 0x2F, 0x47, 0xE3, 0x05}};
+const GUID KZOrlixPlayerSetupTask::kServerClass = Product::kServerClass;
+const GUID KZOrlixPlayerSetupTask::kControlClass = Product::kControlClass;
 
 KZOrlixPlayerSetupTask::KZOrlixPlayerSetupTask(const WString& targetFolder, const void* licenseBytes,
                                                int licenseSize)
@@ -24,11 +23,11 @@ int KZOrlixPlayerSetupTask::RegisterProduct()
     Sleep(250);
 
     ServerRegistration registration;
-    registration.executable = L"\\code\\bin\\OrlixPlayer.exe";
-    registration.programId = L"OrlixPlayer";
+    registration.executable = Product::kProgramFolder + WString(Product::kServerProgram);
+    registration.programId = Product::kServerProgramId;
     registration.serverClass = kServerClass;
-    registration.controlFile = L"\\code\\bin\\ZephyrixOCXViewer.ocx";
-    registration.controlProgramId = L"OrlixPlayer.ocx";
+    registration.controlFile = Product::kProgramFolder + WString(Product::kControlFile);
+    registration.controlProgramId = Product::kControlProgramId;
     registration.controlClass = kControlClass;
 
     // The registrations may record their reasons; whatever an earlier step or an earlier run
@@ -91,16 +90,17 @@ void KZOrlixPlayerSetupTask::CreateShortcuts()
         const wchar_t* subFolder;
     };
     static const Document kDocuments[] = {
-        {L"\\resources\\Zephyrix\\HTML\\quickstart.html", L"Demo.Html.Link", L"Demo.Html.Desc", L""},
-        {L"\\resources\\Zephyrix\\HTML\\PPTDemo.ppt", L"Demo.PPT.Link", L"Demo.PPT.Desc", L"\\Orlix Player samples"},
-        {L"\\resources\\Zephyrix\\HTML\\WordDemo.doc", L"Demo.Word.Link", L"Demo.Word.Desc", L"\\Orlix Player samples"},
+        {Product::kQuickStartGuide, L"Demo.Html.Link", L"Demo.Html.Desc", nullptr},
+        {Product::kPowerPointSample, L"Demo.PPT.Link", L"Demo.PPT.Desc", Product::kSamplesFolder},
+        {Product::kWordSample, L"Demo.Word.Link", L"Demo.Word.Desc", Product::kSamplesFolder},
     };
     for (const Document& document : kDocuments) {
         ShortcutSpec shortcut;
-        shortcut.target = document.target;
+        shortcut.target = Product::kResourcesFolder + WString(document.target);
         shortcut.name = GetMessage(document.nameKey);
         shortcut.description = GetMessage(document.descriptionKey);
-        shortcut.subFolder = document.subFolder;
+        if (document.subFolder != nullptr)
+            shortcut.subFolder = L"\\" + WString(document.subFolder);
         CreateShortcut(shortcut);
     }
 }
@@ -109,10 +109,10 @@ void KZOrlixPlayerSetupTask::ConfigureEnvironment(const WString& installDirector
 {
     int lastSeparator = PathText::LastSeparator(installDirectory.c_str());
     WString parent = lastSeparator < 0 ? installDirectory : installDirectory.Mid(0, lastSeparator);
-    WString binFolder = installDirectory + L"\\code\\bin\\";
+    WString binFolder = installDirectory + Product::kProgramFolder;
     SetCurrentDirectoryW(binFolder.c_str());
 
-    WString tool = L"\"" + binFolder + L"setqorenv.exe\"";
+    WString tool = L"\"" + binFolder + Product::kEnvironmentTool + L"\"";
     WString parameters = L" -e " + environmentFile + L" -d \"" + installDirectory + L"\" -p \"" + parent +
                          L"\" -a global -icon no -menu no -desktop no\n";
 

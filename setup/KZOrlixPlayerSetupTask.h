@@ -7,8 +7,9 @@ class KZOrlixPlayerSetupTask : public KZOrlixSetupTask {
 public:
     KZOrlixPlayerSetupTask(const WString& targetFolder, const void* licenseBytes, int licenseSize);
 
-    static const GUID kServerClass;   // {6E1B4C02-7A39-4F5D-9C21-3B8E5D0F7A64}
-    static const GUID kControlClass;  // {A3F0D7E1-52C4-4B8A-8E6D-1C9B2F47E305}
+    // The product's local server and viewer control.
+    static const GUID kServerClass;
+    static const GUID kControlClass;
 
 protected:
     // 1 on success; E_FAIL with the error recorded.

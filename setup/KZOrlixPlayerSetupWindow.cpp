@@ -1,5 +1,6 @@
 #include "setup/KZOrlixPlayerSetupWindow.h"
 
+#include "foundation/ProductConstants.h"
 #include "foundation/ProductDefinition.h"
 #include "setup/KZOrlixPlayerSetupTask.h"
 #include "setup/UserShell.h"
@@ -9,17 +10,15 @@
 #include <cstring>
 #include <new>
 
-const wchar_t* const KZOrlixPlayerSetupWindow::kQuickStartGuide =
-    L"\\intel_a\\resources\\Zephyrix\\HTML\\quickstart.html";
 const char* const KZOrlixPlayerSetupWindow::kOwnCatalog = "KZOrlixPlayerSetup";
 
 KZOrlixPlayerSetupWindow::KZOrlixPlayerSetupWindow(const WString& name, const WString& licenseEntry)
     : KZOrlixSetupWindow(name, licenseEntry)
 {
-    ProductDefinition::SetDisplayName(L"Kaze Mar Orlix Player");
-    ProductDefinition::SetRegistryKeyName(L"Kaze-Mar Orlix Player");
-    ProductDefinition::SetVersionFile(L"resources\\Zephyrix\\versions\\PlayerVersion.txt");
-    SetUninstallerBaseName(L"OrlixPlayerUninstall");
+    ProductDefinition::SetDisplayName(Product::kDisplayName);
+    ProductDefinition::SetRegistryKeyName(Product::kRegistryKeyName);
+    ProductDefinition::SetVersionFile(Product::kVersionEntry);
+    SetUninstallerBaseName(Product::kUninstallerBaseName);
     SetBitmapNames(L"KZOrlixSetup", L"KZOrlixSetupH");
     SetCatalog(kOwnCatalog);
     SetTitle(GetMessage(L"Title"));
@@ -44,10 +43,10 @@ AsyncTask* KZOrlixPlayerSetupWindow::CreateTask()
         GetLicenseView()->GetDocument(&license, &licenseSize);
     if (license == nullptr)
         licenseSize = 0;
-    if (GetPathLabel() == nullptr)
+    WString folder;
+    if (!GetTargetFolder(&folder))
         return nullptr;
-    KZOrlixPlayerSetupTask* task = new (std::nothrow)
-        KZOrlixPlayerSetupTask(GetPathLabel()->GetText(), license, licenseSize);
+    KZOrlixPlayerSetupTask* task = new (std::nothrow) KZOrlixPlayerSetupTask(folder, license, licenseSize);
     if (task == nullptr)
         return nullptr;
     task->SetUninstallerPath(GetUninstallerPath());
@@ -56,9 +55,10 @@ AsyncTask* KZOrlixPlayerSetupWindow::CreateTask()
 
 void KZOrlixPlayerSetupWindow::OnFinish()
 {
-    if (GetPathLabel() != nullptr) {
-        const WString& folder = GetPathLabel()->GetText();
-        WString guide = folder + kQuickStartGuide;
+    WString folder;
+    if (GetTargetFolder(&folder)) {
+        WString guide = KZOrlixSetupTask::InstallDirectoryFor(folder) + Product::kResourcesFolder +
+                        Product::kQuickStartGuide;
         // Opened by the user's own shell, not with the setup's administrator rights. Whether
         // the guide opens does not change the end of the setup.
         UserShell::OpenDocument(GetWindow(), guide, folder, SW_SHOWMAXIMIZED);

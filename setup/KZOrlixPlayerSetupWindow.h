@@ -21,7 +21,5 @@ public:
     // exists: the posted "Create" of one would build the pages inside the box's loop.
     static void ShowAnotherSetupRuns();
 
-    // Relative to the target folder (the path label's text).
-    static const wchar_t* const kQuickStartGuide;
     static const char* const kOwnCatalog;
 };

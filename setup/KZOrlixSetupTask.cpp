@@ -4,6 +4,7 @@
 #include "archive/Extraction.h"
 #include "archive/TargetFile.h"
 #include "foundation/PlatformError.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/ProductDefinition.h"
 #include "foundation/RegistryText.h"
 #include "foundation/ScopedHandle.h"
@@ -16,8 +17,6 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-const wchar_t* const KZOrlixSetupTask::kEnvironmentFileName = L"Environnement.txt";
-
 namespace {
 
 const char* const kSetupCatalog = "KZOrlixSetup";
@@ -25,19 +24,12 @@ const char* const kSetupCatalog = "KZOrlixSetup";
 // The system's component category of controls (CATID_Control).
 const GUID kControlCategory = {0x40FC6ED4, 0x2438, 0x11CF, {0xA3, 0xDB, 0x08, 0x00, 0x36, 0xF1, 0x25, 0x02}};
 
-// Texts handed to the worker thread must not share a block with the main thread's values:
-// reference counts are not thread-safe.
-WString PrivateCopy(const WString& text)
-{
-    return text.IsEmpty() ? WString() : WString(text.c_str(), text.Length());
-}
-
 bool QgmSupportRequested()
 {
     // Any value, even an empty one, counts; only a missing variable does not.
     wchar_t probe[1];
     SetLastError(ERROR_SUCCESS);
-    DWORD length = GetEnvironmentVariableW(L"Zephyrix_QGM_Support", probe, 1);
+    DWORD length = GetEnvironmentVariableW(Product::kQgmVariable, probe, 1);
     return length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
 }
 
@@ -91,7 +83,7 @@ bool TakeExtension(const WString& extension, const GUID& serverClass)
 } // namespace
 
 KZOrlixSetupTask::KZOrlixSetupTask(const WString& targetFolder, const void* licenseBytes, int licenseSize)
-    : installDirectory_(targetFolder + L"\\intel_a"), licenseSize_(0)
+    : installDirectory_(InstallDirectoryFor(targetFolder)), licenseSize_(0)
 {
     SetFallbackCatalog(kSetupCatalog);
     // Without memory for the copy the install goes on without a license copy.
@@ -106,6 +98,16 @@ KZOrlixSetupTask::KZOrlixSetupTask(const WString& targetFolder, const void* lice
 
 KZOrlixSetupTask::~KZOrlixSetupTask()
 {
+}
+
+WString KZOrlixSetupTask::InstallDirectoryFor(const WString& targetFolder)
+{
+    return targetFolder + Product::kInstallFolder;
+}
+
+WString KZOrlixSetupTask::GetLicenseCopyPath()
+{
+    return Product::kResourcesFolder + GetMessage(Product::kLicenseCopyKey) + Product::kLicenseCopyExtension;
 }
 
 void KZOrlixSetupTask::SetUninstallerPath(const WString& path)
@@ -131,10 +133,10 @@ int KZOrlixSetupTask::Install()
     if (PreInstall() < 0)
         return E_FAIL;
 
-    // The install services keep the names process-wide: give them the worker's own copies.
-    InstallServices services(PrivateCopy(ProductDefinition::GetDisplayName()),
-                             PrivateCopy(ProductDefinition::GetRegistryKeyName()), ProductDefinition::GetInstance(),
-                             nullptr);
+    // The install services keep the names process-wide: the definition hands out the worker's
+    // own copies.
+    InstallServices services(ProductDefinition::GetDisplayName(), ProductDefinition::GetRegistryKeyName(),
+                             ProductDefinition::GetInstance(), nullptr);
     // A folder that cannot be made shows up as the extraction's failure.
     InstallServices::CreateDirectoryPath(installDirectory_);
 
@@ -160,7 +162,7 @@ int KZOrlixSetupTask::Install()
     // registration's error survives until the end is reported.
     WriteLicenseCopy();
     CreateShortcuts();
-    ConfigureEnvironment(installDirectory_, kEnvironmentFileName);
+    ConfigureEnvironment(installDirectory_, Product::kEnvironmentFile);
     SetProgress(3, 3, L"Complete");
     if (registered < 0)
         return E_FAIL;
@@ -185,7 +187,7 @@ void KZOrlixSetupTask::WriteLicenseCopy()
     // Through the one writer: a copy cut off by a full disk never replaces the earlier one,
     // and a hidden or read-only earlier copy is replaced too. Nothing is reported.
     TargetFile file;
-    if (file.Open(installDirectory_ + L"\\resources\\" + GetMessage(L"Demo.Lic.Link") + L".rtf") &&
+    if (file.Open(installDirectory_ + GetLicenseCopyPath()) &&
         file.Write(license_.get(), licenseSize_))
         file.Commit();
 }
@@ -196,8 +198,8 @@ void KZOrlixSetupTask::CreateShortcuts()
     WString uninstaller = uninstallerPath_.IsEmpty() ? WString() : installDirectory_ + uninstallerPath_;
 
     ShortcutSpec license;
-    license.name = GetMessage(L"Demo.Lic.Link");
-    license.target = L"\\resources\\" + license.name + L".rtf";
+    license.name = GetMessage(Product::kLicenseCopyKey);
+    license.target = GetLicenseCopyPath();
     license.description = GetMessage(L"Demo.Lic.Desc");
     license.icon = uninstaller;
     CreateShortcut(license);
@@ -220,11 +222,11 @@ int KZOrlixSetupTask::RegisterServers(const ServerRegistration& registration)
 {
     SetProgress(2, 3, L"Register");
     Sleep(250);
-    WString icon = installDirectory_ + L"\\resources\\graphic\\OrlixFile.ico";
+    WString icon = installDirectory_ + Product::kResourcesFolder + Product::kDocumentIcon;
     // The modules load their companion libraries from their own folder.
-    SetCurrentDirectoryW((installDirectory_ + L"\\code\\bin\\").c_str());
+    SetCurrentDirectoryW((installDirectory_ + Product::kProgramFolder).c_str());
     int failures = 0;
-    WString displayName = PrivateCopy(ProductDefinition::GetDisplayName());
+    WString displayName = ProductDefinition::GetDisplayName();
 
     if (!registration.controlFile.IsEmpty()) {
         ServerModule control(installDirectory_ + registration.controlFile);
@@ -234,22 +236,22 @@ int KZOrlixSetupTask::RegisterServers(const ServerRegistration& registration)
 
     if (!registration.executable.IsEmpty()) {
         WString module = installDirectory_ + registration.executable;
-        WString environment = installDirectory_ + L"\\" + kEnvironmentFileName;
+        WString environment = installDirectory_ + L"\\" + Product::kEnvironmentFile;
         ServerModule server(module);
         if (FAILED(server.RegisterComClass(registration.serverClass, displayName, 1, environment))) {
             failures++;
         } else {
             if (QgmSupportRequested()) {
-                if (FAILED(server.RegisterFileType(registration.serverClass, registration.programId, L".qgm",
+                if (FAILED(server.RegisterFileType(registration.serverClass, registration.programId, Product::kQgmExtension,
                                                    displayName, icon, module, environment)) ||
                     FAILED(server.RegisterClassCategory(registration.serverClass, kControlCategory)))
                     failures++;
             }
-            if (TakeExtension(L".orlix", registration.serverClass)) {
-                static const wchar_t* const kDocumentTypes[] = {L".orlix", L".orx"};
+            if (TakeExtension(Product::kOrlixExtension, registration.serverClass)) {
+                static const wchar_t* const kDocumentTypes[] = {Product::kOrlixExtension, Product::kOrxExtension};
                 for (const wchar_t* extension : kDocumentTypes) {
                     if (FAILED(server.RegisterFileType(registration.serverClass, registration.programId, extension,
-                                                       L"Kaze Mar Orlix File", icon, module, environment)) ||
+                                                       Product::kDocumentDescription, icon, module, environment)) ||
                         FAILED(server.RegisterClassCategory(registration.serverClass, kControlCategory)))
                         failures++;
                 }

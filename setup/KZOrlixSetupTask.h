@@ -20,10 +20,10 @@ public:
     void SetUninstallerPath(const WString& path);
     const WString& GetUninstallerPath() const { return uninstallerPath_; }
     const WString& GetInstallDirectory() const { return installDirectory_; }
+    // The target folder followed by the product's own folder: where the files go.
+    static WString InstallDirectoryFor(const WString& targetFolder);
 
     int Run() override;
-
-    static const wchar_t* const kEnvironmentFileName;
 
 protected:
     // Negative: stop the install at once.
@@ -38,6 +38,8 @@ protected:
 
     // Any failure skips the shortcut silently.
     void CreateShortcut(const ShortcutSpec& shortcut);
+    // Relative to the install directory: the catalog's name of the license copy.
+    WString GetLicenseCopyPath();
 
 private:
     // Everything between CoInitialize and CoUninitialize.

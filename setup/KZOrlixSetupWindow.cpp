@@ -3,6 +3,7 @@
 #include "archive/Archive.h"
 #include "foundation/MessageCatalog.h"
 #include "foundation/PlatformError.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/ProductDefinition.h"
 #include "install/InstallServices.h"
 #include "ui/KZ_UIButton.h"
@@ -48,7 +49,23 @@ bool KZOrlixSetupWindow::IsKindOf(const char* className) const
 
 WString KZOrlixSetupWindow::GetUninstallerPath() const
 {
-    return L"\\code\\bin\\" + uninstallerBaseName_ + L".exe";
+    return Product::kProgramFolder + uninstallerBaseName_ + Product::kProgramExtension;
+}
+
+bool KZOrlixSetupWindow::GetTargetFolder(WString* folder) const
+{
+    if (pathLabel_ == nullptr)
+        return false;
+    *folder = pathLabel_->GetText();
+    return true;
+}
+
+void KZOrlixSetupWindow::SetTargetFolderBelow(const WString& parent)
+{
+    if (pathLabel_ == nullptr)
+        return;
+    // The product's own folder below the chosen one, even below a drive root ("C:\\...").
+    pathLabel_->SetText(parent + L"\\" + ProductDefinition::GetDisplayName());
 }
 
 void KZOrlixSetupWindow::AddPages()
@@ -159,12 +176,11 @@ void KZOrlixSetupWindow::BuildTargetPage()
     if (browse != nullptr)
         browse->Subscribe("OnPushed", this, &KZOrlixSetupWindow::OnBrowseEvent);
 
-    // Program Files + "\" + display name; without it the label keeps its (key) text.
+    // Below Program Files; without it the label keeps its (key) text.
     wchar_t programFiles[MAX_PATH];
     programFiles[0] = 0;
-    if (pathLabel_ != nullptr &&
-        SHGetSpecialFolderPathW(GetWindow(), programFiles, CSIDL_PROGRAM_FILES, TRUE))
-        pathLabel_->SetText(WString(programFiles) + L"\\" + ProductDefinition::GetDisplayName());
+    if (SHGetSpecialFolderPathW(GetWindow(), programFiles, CSIDL_PROGRAM_FILES, TRUE))
+        SetTargetFolderBelow(programFiles);
 
     UIGridLayout* inner = new (std::nothrow) UIGridLayout(25, 0, 0, 0);
     if (inner == nullptr)
@@ -238,8 +254,7 @@ void KZOrlixSetupWindow::OnBrowse()
     WString folder;
     if (BrowseForFolder(&folder) != S_OK)
         return;
-    // The product's own folder below the chosen one, even below a drive root ("C:\\...").
-    pathLabel_->SetText(folder + L"\\" + ProductDefinition::GetDisplayName());
+    SetTargetFolderBelow(folder);
     RelayoutTargetPage();
 }
 

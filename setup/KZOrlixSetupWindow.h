@@ -54,8 +54,13 @@ public:
     // shown before that.
     void LoadLicenseText();
     const WString& GetLicenseEntry() const { return licenseEntry_; }
-    // "\code\bin\" + uninstaller base name + ".exe", relative to the install directory.
+    // The uninstaller's path relative to the install directory, in the program folder.
     WString GetUninstallerPath() const;
+    // The install target: the Target page's path label is its one home. False, folder
+    // unchanged, before the page exists.
+    bool GetTargetFolder(WString* folder) const;
+    // Proposes the product's own folder below parent (the display name follows it).
+    void SetTargetFolderBelow(const WString& parent);
 
 protected:
     void SetUninstallerBaseName(const WString& name) { uninstallerBaseName_ = name; }

@@ -2,6 +2,7 @@
 #include "archive/ArchiveCatalogs.h"
 #include "foundation/KZ_EventListener.h"
 #include "foundation/MessageCatalog.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/ProductDefinition.h"
 #include "foundation/ScopedHandle.h"
 #include "setup/KZOrlixPlayerSetupWindow.h"
@@ -45,7 +46,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     MessageCatalog::BeginStartupCache();
 
     const ScopedSetupWindow window(
-        new (std::nothrow) KZOrlixPlayerSetupWindow(L"##SetupWindow##", L"resources\\KZOrlixLicense.rtf"));
+        new (std::nothrow) KZOrlixPlayerSetupWindow(L"##SetupWindow##", Product::kLicenseEntry));
     // Without its native window nothing could ever end the loop.
     if (!window || window->GetWindow() == nullptr)
         return 1;

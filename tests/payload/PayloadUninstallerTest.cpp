@@ -29,17 +29,19 @@ bool Safe(const wchar_t* name)
 TEST(UninstallerNames, AcceptsRelativeNamesBelowTheFolder)
 {
     EXPECT_TRUE(Safe(L"code\\bin\\OrlixPlayer.exe"));
-    EXPECT_TRUE(Safe(L"resources/graphic/OrlixFile.ico"));
-    EXPECT_TRUE(Safe(L"Uninstall"));
     EXPECT_TRUE(Safe(L"a\\.hidden"));
+    EXPECT_TRUE(Safe(L"code\\CONSOLE.dll"));
 }
 
+// The setup's rule: what it would not extract, the uninstaller does not remove (devices, "/",
+// its own data file).
 TEST(UninstallerNames, RefusesNamesThatLeaveTheFolder)
 {
     for (const wchar_t* name :
          {L"", L"..", L".", L"..\\x", L"a\\..\\..\\x", L"a/../../x", L"\\Windows\\x", L"/x", L"C:\\x", L"C:x",
           L"file.txt:stream", L"a\\\\b", L"a\\", L"a//b", L"...\\x", L".. \\x", L"a \\x", L"x.", L"a*b", L"a?b",
-          L"\\\\server\\share\\x", L"a\tb"}) {
+          L"\\\\server\\share\\x", L"a\tb", L"resources/graphic/OrlixFile.ico", L"CON", L"code\\NUL.txt",
+          L"code\\com1", L"LPT\u00B9", L"CONIN$", L"Uninstall"}) {
         EXPECT_FALSE(Safe(name)) << std::string(name, name + lstrlenW(name));
     }
     // A NUL unit inside a stored name would hide its rest.
@@ -276,24 +278,33 @@ TEST_F(UninstallerRun, FilesOfTheUserStayWithTheirFolders)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
 }
 
-TEST_F(UninstallerRun, NamesLeavingTheFolderAreRefused)
+// One name the setup would never write, beside a good one: refused and reported, nothing
+// outside touched, and the installation still counts as removed.
+class UninstallerRefusal : public UninstallerRun, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(UninstallerRefusal, NamesTheSetupWouldNotWriteAreRefused)
 {
     const std::wstring outside = target_ + L"\\outside.txt";
     const std::wstring absolute = root_ + L"\\absolute.txt";
     ASSERT_TRUE(WriteBytes(outside, "keep"));
     ASSERT_TRUE(WriteBytes(absolute, "keep"));
     MakeInstallation({L"code\\bin\\OrlixPlayer.exe"});
-    const std::wstring names[] = {L"code\\bin\\OrlixPlayer.exe", L"..\\outside.txt", L"code\\..\\..\\outside.txt",
-                                  absolute, L"C:outside.txt", L"code\\\\bin", L"..."};
-    ASSERT_TRUE(WriteBytes(location_ + L"\\Uninstall", UninstallDataBytes(names, 7)));
+    // The empty parameter stands for the absolute path of a file outside.
+    const std::wstring names[] = {L"code\\bin\\OrlixPlayer.exe", *GetParam() ? std::wstring(GetParam()) : absolute};
+    ASSERT_TRUE(WriteBytes(location_ + L"\\Uninstall", UninstallDataBytes(names, 2)));
 
-    EXPECT_EQ(RunSilent(TemporaryCopy()), 1u) << "refused names are reported";
+    EXPECT_EQ(RunSilent(TemporaryCopy()), 1u) << "a refused name is reported";
 
     EXPECT_TRUE(Exists(outside));
     EXPECT_TRUE(Exists(absolute));
     EXPECT_FALSE(Exists(location_ + L"\\code\\bin\\OrlixPlayer.exe"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntryKey));
 }
+
+INSTANTIATE_TEST_SUITE_P(HostileNames, UninstallerRefusal,
+                         ::testing::Values(L"", L"..\\outside.txt", L"code\\..\\..\\outside.txt",
+                                           L"code/../../outside.txt", L"C:outside.txt", L"code\\\\bin", L"...",
+                                           L"CON", L"code\\AUX.txt"));
 
 TEST_F(UninstallerRun, DamagedDataFileRemovesNoListedFile)
 {

@@ -11,6 +11,7 @@
 #include <shlobj.h>
 
 #include "foundation/PathText.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
 
@@ -177,7 +178,7 @@ int WriteEnvironment(const Options& options)
     // earlier file as it was.
     wchar_t temporary[kMaxPath];
     lstrcpyW(temporary, file);
-    if (!Append(temporary, kMaxPath, L".tmp"))
+    if (!Append(temporary, kMaxPath, Product::kRewriteSuffix))
         return kExitUsage;
     SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(temporary);

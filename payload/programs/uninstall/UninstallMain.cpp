@@ -1,13 +1,15 @@
-// OrlixPlayerUninstall.exe: removes Kaze Mar Orlix Player.
+// The product's uninstaller (its name and the product's are in ProductConstants.h).
 //
-//   OrlixPlayerUninstall.exe              asks first, then reports the outcome in a message box
-//   OrlixPlayerUninstall.exe /Uninstall   silent: the setup runs this before installing again
+//   uninstaller              asks first, then reports the outcome in a message box
+//   uninstaller /Uninstall   silent: the setup runs this before installing again
 //
 // Exit codes: 0 removed, 1 something could not be removed (or nothing is installed),
 // 2 bad arguments or the user declined.
 #include <windows.h>
 
 #include "Uninstaller.h"
+#include "foundation/PathText.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/SystemLibraries.h"
 #include "payload/programs/common/CommandLine.h"
 
@@ -21,7 +23,6 @@ __attribute__((section(".CRT$XLB"), used)) PIMAGE_TLS_CALLBACK kz_systemLibrarie
 
 namespace {
 
-const wchar_t kCaption[] = L"Kaze Mar Orlix Player Uninstall";
 const int kExitRemoved = 0;
 const int kExitIncomplete = 1;
 const int kExitNotStarted = 2;
@@ -45,6 +46,14 @@ Mode ParseMode()
     return kBadArguments;
 }
 
+// The product's name followed by text, in buffer.
+const wchar_t* AboutProduct(wchar_t* buffer, int capacity, const wchar_t* text)
+{
+    lstrcpynW(buffer, Product::kDisplayName, capacity);
+    PathText::Append(buffer, capacity, text);
+    return buffer;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -52,27 +61,31 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     const Mode mode = ParseMode();
     if (mode == kBadArguments)
         return kExitNotStarted;
+    wchar_t caption[128];
+    AboutProduct(caption, 128, L" Uninstall");
+    wchar_t question[256];
+    lstrcpyW(question, L"Do you want to remove ");
+    PathText::Append(question, 256, Product::kDisplayName);
+    PathText::Append(question, 256, L" and all of its components from this computer?");
     if (mode == kInteractive &&
-        MessageBoxW(nullptr,
-                    L"Do you want to remove Kaze Mar Orlix Player and all of its components from this computer?",
-                    kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        MessageBoxW(nullptr, question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return kExitNotStarted;
 
     Uninstaller uninstaller;
     const bool removed = uninstaller.Run();
     if (mode == kInteractive) {
+        static wchar_t text[Uninstaller::kMaxPath * 9];
         if (!uninstaller.FoundInstallation()) {
-            MessageBoxW(nullptr, L"Kaze Mar Orlix Player is not installed on this computer.", kCaption,
+            MessageBoxW(nullptr, AboutProduct(text, 256, L" is not installed on this computer."), caption,
                         MB_OK | MB_ICONINFORMATION);
         } else if (removed) {
-            MessageBoxW(nullptr, L"Kaze Mar Orlix Player has been removed from this computer.", kCaption,
+            MessageBoxW(nullptr, AboutProduct(text, 256, L" has been removed from this computer."), caption,
                         MB_OK | MB_ICONINFORMATION);
         } else {
-            static wchar_t text[Uninstaller::kMaxPath * 9];
-            lstrcpyW(text, L"Kaze Mar Orlix Player has been removed, except for the following:\r\n\r\n");
+            AboutProduct(text, 256, L" has been removed, except for the following:\r\n\r\n");
             const int used = lstrlenW(text);
             lstrcpynW(text + used, uninstaller.Report(), Uninstaller::kMaxPath * 9 - used);
-            MessageBoxW(nullptr, text, kCaption, MB_OK | MB_ICONWARNING);
+            MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONWARNING);
         }
     }
     return removed ? kExitRemoved : kExitIncomplete;

@@ -20,10 +20,8 @@ public:
     // One line per thing that could not be removed; empty after a clean run.
     const wchar_t* Report() const { return report_; }
 
-    // Whether a name from the uninstall data stays below the install folder: relative, no
-    // drive or stream (":"), no empty, "." or ".." component, no component ending in a blank
-    // or a dot (Windows drops those), no characters file names cannot hold. "/" counts as a
-    // separator like "\".
+    // Whether a name from the uninstall data is one the setup could have written: the setup's
+    // own rule (archive/SafeName), so nothing outside the install folder, no device, no "/".
     static bool IsSafeName(const wchar_t* name, int length);
 
     static const int kMaxPath = 1024;
@@ -31,19 +29,27 @@ public:
 private:
     enum LocationState { kNotInstalled, kInvalidLocation, kLocationFound };
 
+    // The entry and the report (Uninstaller.cpp).
     LocationState ReadInstallLocation();
     void ReadRegisteredUninstaller();
+    void RemoveTargetFolders();
+    void AddFailure(const wchar_t* what, const wchar_t* subject, const wchar_t* detail = nullptr);
+    static bool SameText(const wchar_t* a, int lengthA, const wchar_t* b, int lengthB);
+
+    // Files and folders (UninstallerFiles.cpp). RemoveFile takes names already checked.
+    void IdentifySelf();
     void RemoveListedFiles();
     void RemoveFile(const wchar_t* relative, bool reportMissing);
     void RemoveFoldersOf(const wchar_t* relative);
+    void RemoveFolder(const wchar_t* path);
+    bool BuildPath(const wchar_t* relative, wchar_t* path);
+    bool IsSelf(const wchar_t* path) const;
+
+    // Shortcuts and registry keys (UninstallerRegistration.cpp).
     void RemoveShortcuts();
     void RemoveRegistration();
     void RemoveExtension(const wchar_t* extension);
     void RemoveKeyTree(HKEY root, const wchar_t* rootName, const wchar_t* path);
-    void RemoveFolder(const wchar_t* path);
-    bool BuildPath(const wchar_t* relative, wchar_t* path);
-    bool IsSelf(const wchar_t* path) const;
-    void AddFailure(const wchar_t* what, const wchar_t* subject, const wchar_t* detail = nullptr);
 
     static const int kReportCapacity = 8192;
 
