@@ -10,23 +10,67 @@
 
 namespace {
 
-// A BSTR of SysAllocString, freed with it.
-struct BstrTraits {
-    using Handle = BSTR;
-    static BSTR Invalid() { return nullptr; }
-    static bool Close(BSTR text)
+// OLE automation's text functions, loaded from the system folder when first needed: an import
+// would be resolved before the search restriction, from setup.exe's own folder first where
+// that library is not a known one.
+class Automation {
+public:
+    Automation()
+        : module_(LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)),
+          alloc_(reinterpret_cast<AllocFunction>(Find("SysAllocString"))),
+          free_(reinterpret_cast<FreeFunction>(Find("SysFreeString")))
     {
-        SysFreeString(text);
-        return true;
     }
+    bool Loaded() const { return alloc_ != nullptr && free_ != nullptr; }
+    BSTR Alloc(const wchar_t* text) const { return alloc_(text); }
+    void Free(BSTR text) const { free_(text); }
+
+private:
+    using AllocFunction = BSTR(WINAPI*)(const OLECHAR*);
+    using FreeFunction = void(WINAPI*)(BSTR);
+    // Through the empty function type, which converts to any other without a warning.
+    void (*Find(const char* name) const)()
+    {
+        return module_ ? reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name)) : nullptr;
+    }
+
+    ScopedModule module_;
+    AllocFunction alloc_;
+    FreeFunction free_;
 };
-using ScopedBstr = ScopedHandle<BstrTraits>;
+
+// A BSTR, freed by the library that made it.
+class ScopedBstr {
+public:
+    ScopedBstr(const Automation& automation, const wchar_t* text) : automation_(automation), text_(automation.Alloc(text)) {}
+    ~ScopedBstr()
+    {
+        if (text_ != nullptr)
+            automation_.Free(text_);
+    }
+    explicit operator bool() const { return text_ != nullptr; }
+    BSTR get() const { return text_; }
+
+private:
+    ScopedBstr(const ScopedBstr&) = delete;
+    ScopedBstr& operator=(const ScopedBstr&) = delete;
+    const Automation& automation_;
+    BSTR text_;
+};
+
+// An empty VARIANT (what VariantInit makes), without the automation library.
+VARIANT EmptyVariant()
+{
+    VARIANT value;
+    ZeroMemory(&value, sizeof(value));
+    value.vt = VT_EMPTY;
+    return value;
+}
 
 // A VARIANT that refers to text owned elsewhere: nothing to clear.
 VARIANT TextVariant(BSTR text)
 {
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value = EmptyVariant();
     value.vt = VT_BSTR;
     value.bstrVal = text;
     return value;
@@ -42,12 +86,10 @@ HRESULT DesktopShellDispatch(ScopedComPtr<IShellDispatch2>& shell)
                                   windows.putVoid());
     if (FAILED(hr))
         return hr;
-    VARIANT location;
-    VariantInit(&location);
+    VARIANT location = EmptyVariant();
     location.vt = VT_I4;
     location.lVal = CSIDL_DESKTOP;
-    VARIANT root;
-    VariantInit(&root);
+    VARIANT root = EmptyVariant();
     long window = 0;
     ScopedComPtr<IDispatch> desktop;
     hr = windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, desktop.put());
@@ -85,15 +127,16 @@ HRESULT UserShell::OpenThroughDesktop(const WString& document, const WString& fo
     HRESULT hr = DesktopShellDispatch(shell);
     if (FAILED(hr))
         return hr;
-    const ScopedBstr file(SysAllocString(document.c_str()));
-    const ScopedBstr directory(SysAllocString(folder.c_str()));
-    const ScopedBstr verb(SysAllocString(L"open"));
+    const Automation automation;
+    if (!automation.Loaded())
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    const ScopedBstr file(automation, document.c_str());
+    const ScopedBstr directory(automation, folder.c_str());
+    const ScopedBstr verb(automation, L"open");
     if (!file || !directory || !verb)
         return E_OUTOFMEMORY;
-    VARIANT arguments;
-    VariantInit(&arguments);
-    VARIANT showValue;
-    VariantInit(&showValue);
+    VARIANT arguments = EmptyVariant();
+    VARIANT showValue = EmptyVariant();
     showValue.vt = VT_I4;
     showValue.lVal = show;
     return shell->ShellExecute(file.get(), arguments, TextVariant(directory.get()), TextVariant(verb.get()),

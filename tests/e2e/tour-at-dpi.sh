@@ -20,6 +20,10 @@ set_dpi() {
 }
 restore() {
   set_dpi 96
+  # The session's services (services.exe, rpcss and the others) are started here too, before the
+  # keeper and the next test: started by the next test's first program, they would hold that
+  # test's output open until the run ends, and ctest would wait for it until its time-out.
+  "$run" wineboot </dev/null >/dev/null 2>&1
   if [ -f "$keeper" ]; then
     setsid "$run" "$keeper" </dev/null >/dev/null 2>&1 &
   fi
