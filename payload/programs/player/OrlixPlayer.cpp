@@ -9,13 +9,13 @@
 #include <shellapi.h>
 
 #include "foundation/PathText.h"
+#include "foundation/ProductConstants.h"
 #include "foundation/ScopedHandle.h"
 #include "payload/programs/common/CommandLine.h"
 
 namespace {
 
 const wchar_t kWindowClass[] = L"OrlixPlayerViewer";
-const wchar_t kProductName[] = L"Kaze Mar Orlix Player";
 const int kTextId = 100;
 const int kMaxPath = 1024;
 const int kPreviewBytes = 16 * 1024;   // read from the start of a document
@@ -117,7 +117,7 @@ void ShowState(HWND window)
     AppendText(text, kTextCapacity, L"\r\n");
 
     wchar_t title[kMaxPath + 64];
-    lstrcpyW(title, kProductName);
+    lstrcpyW(title, Product::kDisplayName);
     if (g_state.document[0]) {
         const wchar_t* name = g_state.document + PathText::LastSeparator(g_state.document) + 1;
         AppendText(title, kMaxPath + 64, L" - ");
@@ -231,7 +231,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     if (!RegisterClassExW(&windowClass))
         return 1;
 
-    HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, kWindowClass, kProductName, WS_OVERLAPPEDWINDOW,
+    HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, kWindowClass, Product::kDisplayName, WS_OVERLAPPEDWINDOW,
                                   CW_USEDEFAULT, CW_USEDEFAULT, 720, 520, nullptr, nullptr, instance, nullptr);
     if (!window)
         return 1;
