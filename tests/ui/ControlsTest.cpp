@@ -138,11 +138,11 @@ TEST_F(ControlsTest, ChoicesAreMeasuredInTheControlsOwnFont)
     // The wizard's font at 144 DPI and a far larger one: the context's default font is neither,
     // and a row measured in it clips the descenders the control then draws.
     for (int pixels : {-18, -40}) {
-        LOGFONTW spec;
-        ZeroMemory(&spec, sizeof(spec));
-        spec.lfHeight = pixels;
-        lstrcpyW(spec.lfFaceName, L"Tahoma");
-        const ScopedGdiObject<HFONT> font(CreateFontIndirectW(&spec));
+        LOGFONTW logFont;
+        ZeroMemory(&logFont, sizeof(logFont));
+        logFont.lfHeight = pixels;
+        lstrcpyW(logFont.lfFaceName, L"Tahoma");
+        const ScopedGdiObject<HFONT> font(CreateFontIndirectW(&logFont));
         ASSERT_TRUE(font);
         const wchar_t text[] = L"I accept the terms in the license agreement";
         KZ_UIRadioButton* radio = new KZ_UIRadioButton(root_, L"Radio");
