@@ -161,9 +161,11 @@ int WriteEnvironment(const Options& options)
     lstrcpyW(bin, dir);
     lstrcpyW(resources, dir);
     lstrcpyW(file, dir);
-    if (!Append(bin, kMaxPath, L"\\code\\bin") || !Append(resources, kMaxPath, L"\\resources") ||
+    if (!Append(bin, kMaxPath, Product::kProgramFolder) || !Append(resources, kMaxPath, L"\\resources") ||
         !Append(file, kMaxPath, L"\\") || !Append(file, kMaxPath, options.name))
         return kExitUsage;
+    // The program folder is written without its closing separator.
+    bin[lstrlenW(bin) - 1] = 0;
 
     // The per-user settings folder; the setup replaces this line with its own form.
     wchar_t appData[MAX_PATH];
