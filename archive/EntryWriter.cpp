@@ -28,21 +28,36 @@ WString EntryWriter::TargetOf(const WString& name)
 }
 
 // The file's failure, then the step of the extraction it stopped.
-HRESULT EntryWriter::Fail()
+HRESULT EntryWriter::Fail(const TargetFile& file, const WString& name)
 {
-    RecordTargetFailure(file_);
-    const TargetFile::Step step = file_.Failed();
+    RecordTargetFailure(file);
+    const TargetFile::Step step = file.Failed();
     const wchar_t* context = step == TargetFile::kWrite                                ? L"fileBuffer.WriteBuffer"
                              : step == TargetFile::kFlush || step == TargetFile::kClose ? L"fileBuffer.Close"
                                                                                          : L"fileBuffer.OpenWrite";
-    PlatformError::AddContext(nullptr, context, name_);
+    PlatformError::AddContext(nullptr, context, name);
     return E_FAIL;
+}
+
+HRESULT EntryWriter::Put(TargetFile& file, const WString& name, bool flushes)
+{
+    // A flush starts the queue; once it runs, every move goes through it, in list order.
+    if (queue_.Running() || (flushes && queue_.Start()))
+        return queue_.Push(file, name) ? S_OK : Fail(queue_.Failure(), queue_.FailedName());
+    return file.Commit() ? S_OK : Fail(file, name);
 }
 
 HRESULT EntryWriter::Open(const WString& name)
 {
+    // A file put in place earlier failed: nothing more is written.
+    if (queue_.Running() && queue_.Failed())
+        return Fail(queue_.Failure(), queue_.FailedName());
     name_ = name;
-    return file_.Open(TargetOf(name)) ? S_OK : Fail();
+    // Files of one installation come in runs: an upgrade replaces most, a fresh install none.
+    if (!file_.Open(TargetOf(name), WString(), replacedLast_))
+        return Fail();
+    replacedLast_ = file_.Replaces();
+    return S_OK;
 }
 
 HRESULT EntryWriter::Write(const void* data, long long size)
@@ -52,12 +67,16 @@ HRESULT EntryWriter::Write(const void* data, long long size)
 
 HRESULT EntryWriter::Commit()
 {
-    return file_.Commit() ? S_OK : Fail();
+    // A new file written in place needs no flush: only a replacing one waits on the disk.
+    if (!file_.Replaces())
+        return file_.Commit() ? S_OK : Fail();
+    return Put(file_, name_, true);
 }
 
 HRESULT EntryWriter::Keep()
 {
-    if (!file_.Finish())
+    // Flushed when it is put in place: on the queue's thread when that runs.
+    if (!file_.Finish(true))
         return Fail();
     WString written;
     file_.Keep(&written);
@@ -67,24 +86,17 @@ HRESULT EntryWriter::Keep()
     return S_OK;
 }
 
-HRESULT EntryWriter::FailMove(DWORD error, const WString& target, const WString& name)
-{
-    PlatformError::SetSystemError(error);
-    PlatformError::AddContext(nullptr, L"CreateFile.Write", target);
-    PlatformError::AddContext(nullptr, L"fileBuffer.OpenWrite", name);
-    return E_FAIL;
-}
-
 HRESULT EntryWriter::CommitKept()
 {
     HRESULT result = S_OK;
     int i = 0;
     for (; i < kept_.Count() && result == S_OK; ++i) {
-        DWORD error = ERROR_SUCCESS;
-        if (kept_.At(i) != keptTargets_.At(i) && !TargetFile::Replace(kept_.At(i), keptTargets_.At(i), &error)) {
-            DeleteFileW(kept_.At(i).c_str());
-            result = FailMove(error, keptTargets_.At(i), keptNames_.At(i));
-        }
+        // A file that was new is in place already.
+        if (kept_.At(i) == keptTargets_.At(i))
+            continue;
+        TargetFile file;
+        file.Adopt(kept_.At(i), keptTargets_.At(i), false);
+        result = Put(file, keptNames_.At(i), true);
     }
     for (; i < kept_.Count(); ++i)
         DeleteFileW(kept_.At(i).c_str());
@@ -105,7 +117,14 @@ void EntryWriter::DiscardKept()
 
 HRESULT EntryWriter::Place(const WString& staged, const WString& name)
 {
-    const WString target = TargetOf(name);
-    DWORD error = ERROR_SUCCESS;
-    return TargetFile::Replace(staged, target, &error) ? S_OK : FailMove(error, target, name);
+    TargetFile file;
+    file.Adopt(staged, TargetOf(name), true);
+    return Put(file, name, false);
+}
+
+HRESULT EntryWriter::Settle()
+{
+    const bool done = queue_.Drain();
+    queue_.Stop();
+    return done ? S_OK : Fail(queue_.Failure(), queue_.FailedName());
 }

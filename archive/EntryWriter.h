@@ -1,11 +1,14 @@
 #pragma once
+#include "archive/ReplaceQueue.h"
 #include "archive/TargetFile.h"
 #include "foundation/WStringArray.h"
 
 // The worker's side of writing the extracted files, whichever way their bytes come: each file
 // through the one writer (TargetFile), and every failure recorded here, naming the file. A
 // small block's file is complete once written; a large block's files wait for the block's
-// check (Keep), then replace their targets in list order (CommitKept) or are removed.
+// check (Keep), then replace their targets in list order (CommitKept) or are removed. A file
+// that replaces another, and a staged or kept one, is put in place through the queue, in list
+// order, while the next files are written (at once when the queue's thread cannot be had).
 class EntryWriter {
 public:
     explicit EntryWriter(const WString& installFolder);
@@ -27,6 +30,9 @@ public:
     void DiscardKept();
     // Moves a file the stager wrote and finished over the target of name.
     HRESULT Place(const WString& staged, const WString& name);
+    // Waits for the queue's files and joins its thread: a failure among them comes first in
+    // list order, so it replaces whatever was recorded after it. Call it on every path.
+    HRESULT Settle();
 
     // The target of an entry name; its folder made sure of.
     WString TargetOf(const WString& name);
@@ -35,8 +41,11 @@ private:
     EntryWriter(const EntryWriter&) = delete;
     EntryWriter& operator=(const EntryWriter&) = delete;
 
-    HRESULT Fail();
-    HRESULT FailMove(DWORD error, const WString& target, const WString& name);
+    HRESULT Fail() { return Fail(file_, name_); }
+    HRESULT Fail(const TargetFile& file, const WString& name);
+    // Puts file in place after the files before it; the queue's failure is recorded if it has
+    // one. Only a file still to be flushed (`flushes`) is worth starting the queue for.
+    HRESULT Put(TargetFile& file, const WString& name, bool flushes);
 
     const WString& installFolder_;
     // The folder made sure of for the previous file: a list runs folder by folder, so most
@@ -44,7 +53,9 @@ private:
     WString madeFolder_;
     TargetFile file_;
     WString name_;
+    bool replacedLast_ = false;  // the previous file replaced one
     WStringArray kept_;         // files written (temporary, or the target itself when it was new)
     WStringArray keptTargets_;
     WStringArray keptNames_;
+    ReplaceQueue queue_;
 };

@@ -100,9 +100,11 @@ HRESULT ExtractFiles(Archive& archive, const ResourceBuffer& resource, const WSt
             result = serial.FinishOpenBlock();
     }
     // Joined before anything else happens, on every path; what was not committed is removed.
+    // The queue first: it may still be moving the stager's files, which the pipeline's end removes.
+    const HRESULT settled = writer.Settle();
     pipeline.Stop();
     writer.DiscardKept();
-    return result;
+    return settled != S_OK ? settled : result;
 }
 
 bool Contains(const WStringArray& array, const WString& value)

@@ -1,5 +1,10 @@
 #include "archive/TargetFile.h"
 
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
 #include "archive/TemporaryFiles.h"
 #include "foundation/PathText.h"
 #include "foundation/PlatformError.h"
@@ -9,9 +14,28 @@ namespace {
 // One count for the whole process: the worker and the stager never pick the same name.
 volatile LONG g_made = 0;
 
-HANDLE CreateNew(const WString& path)
+// The one open for writing: CREATE_NEW for a file to write, OPEN_EXISTING for a finished one
+// to put in place. DELETE: a temporary file is moved over its target by its handle.
+HANDLE OpenForWriting(const WString& path, DWORD disposition = CREATE_NEW)
 {
-    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Moves the open file over target: by its handle, one call where a move by name opens the file
+// again. ERROR_SUCCESS or the system's reason.
+DWORD MoveOver(HANDLE file, const WString& target)
+{
+    const DWORD nameBytes = static_cast<DWORD>(target.Length()) * sizeof(wchar_t);
+    const DWORD size = static_cast<DWORD>(sizeof(FILE_RENAME_INFO)) + nameBytes;
+    const std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[size]());
+    if (!buffer)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.get());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = nameBytes;
+    memcpy(info->FileName, target.c_str(), nameBytes);    // the zeroed unit after it ends it
+    return SetFileInformationByHandle(file, FileRenameInfo, info, size) ? ERROR_SUCCESS : GetLastError();
 }
 
 bool IsFolder(DWORD attributes)
@@ -42,21 +66,26 @@ bool TargetFile::Fail(Step step, DWORD error)
     return false;
 }
 
-bool TargetFile::Open(const WString& target, const WString& stagingFolder)
+bool TargetFile::Open(const WString& target, const WString& stagingFolder, bool likelyExists)
 {
     Discard();
     // A private copy: the stager's thread must not share the caller's text.
     target_ = WString(target.c_str(), target.Length());
     failed_ = kNone;
     error_ = ERROR_SUCCESS;
-    if (stagingFolder.Length() > 0) {
-        const DWORD attributes = GetFileAttributesW(target_.c_str());
-        replaces_ = attributes != INVALID_FILE_ATTRIBUTES;
-        return IsFolder(attributes) ? Fail(kOpen, ERROR_ACCESS_DENIED) : OpenTemporary(stagingFolder);
+    flushed_ = false;
+    // Over an earlier installation most targets exist: a look (no open) finds which.
+    const DWORD attributes = stagingFolder.Length() > 0 || likelyExists ? GetFileAttributesW(target_.c_str())
+                                                                          : INVALID_FILE_ATTRIBUTES;
+    replaces_ = attributes != INVALID_FILE_ATTRIBUTES;
+    if (stagingFolder.Length() > 0 || replaces_) {
+        // A folder in the way is refused as writing over it would be.
+        if (IsFolder(attributes))
+            return Fail(kOpen, ERROR_ACCESS_DENIED);
+        return OpenTemporary(stagingFolder.Length() > 0 ? stagingFolder : FolderOf(target_));
     }
     // Most targets of a fresh install do not exist: one call makes them.
-    replaces_ = false;
-    file_.reset(CreateNew(target_));
+    file_.reset(OpenForWriting(target_));
     if (file_) {
         written_ = target_;
         return true;
@@ -75,7 +104,7 @@ bool TargetFile::OpenTemporary(const WString& folder)
 {
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const WString path = TemporaryFiles::Name(folder, static_cast<unsigned int>(InterlockedIncrement(&g_made)));
-        file_.reset(CreateNew(path));
+        file_.reset(OpenForWriting(path));
         if (file_) {
             written_ = path;
             return true;
@@ -105,12 +134,13 @@ bool TargetFile::Write(const void* data, long long size)
     return true;
 }
 
-bool TargetFile::Finish()
+bool TargetFile::Finish(bool flushLater)
 {
     if (!file_)
         return Fail(kClose, ERROR_INVALID_HANDLE);
-    if (replaces_ && !FlushFileBuffers(file_.get()))
+    if (replaces_ && !flushLater && !FlushFileBuffers(file_.get()))
         return Fail(kFlush, GetLastError());
+    flushed_ = replaces_ && !flushLater;
     // A failing close (a write-behind error) may have lost the last write.
     if (!file_.close())
         return Fail(kClose, GetLastError());
@@ -119,12 +149,29 @@ bool TargetFile::Finish()
 
 bool TargetFile::Commit()
 {
-    if (file_ && !Finish())
-        return false;
-    DWORD error = ERROR_SUCCESS;
-    if (written_.Length() > 0 && written_ != target_ && !Replace(written_, target_, &error))
+    if (written_.Length() == 0 || written_ == target_) {
+        // Written in place: complete once closed.
+        if (file_ && !Finish())
+            return false;
+        written_ = WString();
+        return true;
+    }
+    // A finished temporary file (a large block's, the stager's) is opened again to be moved.
+    if (!file_) {
+        file_.reset(OpenForWriting(written_, OPEN_EXISTING));
+        if (!file_)
+            return Fail(kMove, GetLastError());
+    }
+    // The system flushes a file's data whichever handle asks.
+    if (replaces_ && !flushed_ && !FlushFileBuffers(file_.get()))
+        return Fail(kFlush, GetLastError());
+    const DWORD error = MoveOver(file_.get());
+    if (error != ERROR_SUCCESS)
         return Fail(kMove, error);
+    // In place now. Its bytes were flushed before the move, or closed by the handle that wrote
+    // them (a new target's): this handle's close loses nothing.
     written_ = WString();
+    file_.reset();
     return true;
 }
 
@@ -142,22 +189,45 @@ void TargetFile::Keep(WString* written)
     written_ = WString();
 }
 
-bool TargetFile::Replace(const WString& temporary, const WString& target, DWORD* error)
+void TargetFile::TakeOver(TargetFile& other)
 {
-    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return true;
-    *error = GetLastError();
-    // Windows refuses to move over a read-only file, which a user, a backup or a sync tool
-    // may have left.
-    const DWORD attributes = *error == ERROR_ACCESS_DENIED ? GetFileAttributesW(target.c_str()) : INVALID_FILE_ATTRIBUTES;
+    Discard();
+    file_ = std::move(other.file_);
+    // The texts move with the file: neither object is left sharing one with the other.
+    target_ = other.target_;
+    written_ = other.written_;
+    other.target_ = WString();
+    other.written_ = WString();
+    replaces_ = other.replaces_;
+    flushed_ = other.flushed_;
+    failed_ = other.failed_;
+    error_ = other.error_;
+}
+
+void TargetFile::Adopt(const WString& written, const WString& target, bool flushed)
+{
+    Discard();
+    target_ = WString(target.c_str(), target.Length());
+    written_ = WString(written.c_str(), written.Length());
+    replaces_ = true;
+    flushed_ = flushed;
+    failed_ = kNone;
+    error_ = ERROR_SUCCESS;
+}
+
+DWORD TargetFile::MoveOver(HANDLE file)
+{
+    DWORD error = ::MoveOver(file, target_);
+    // Windows refuses to replace a read-only file, which a user, a backup or a sync tool may
+    // have left: the attribute goes, and comes back if the move fails still.
+    const DWORD attributes = error == ERROR_ACCESS_DENIED ? GetFileAttributesW(target_.c_str()) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
-        !SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
-        return false;
-    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return true;
-    *error = GetLastError();
-    SetFileAttributesW(target.c_str(), attributes);
-    return false;
+        !SetFileAttributesW(target_.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        return error;
+    error = ::MoveOver(file, target_);
+    if (error != ERROR_SUCCESS)
+        SetFileAttributesW(target_.c_str(), attributes);
+    return error;
 }
 
 void RecordTargetFailure(const TargetFile& file)

@@ -141,19 +141,6 @@ TEST(ByteStream, BaseOperationsAreNotSupportedAndRecordNothing)
     EXPECT_TRUE(RecordUntouched());
 }
 
-// Files of the ~kz<pid>-<n>.tmp form (or of another pattern) in a folder.
-static size_t Leftovers(const std::wstring& folder, const wchar_t* pattern = L"\\~kz*.tmp")
-{
-    size_t count = 0;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found))
-        ++count;
-    if (find != INVALID_HANDLE_VALUE)
-        FindClose(find);
-    return count;
-}
-
 // An existing file keeps its bytes until the complete new ones replace it.
 TEST(FileBuffer, ReplacesAFileOnlyOnceComplete)
 {
@@ -171,7 +158,7 @@ TEST(FileBuffer, ReplacesAFileOnlyOnceComplete)
     EXPECT_EQ(S_OK, file.Close());
     ASSERT_TRUE(ReadFileBytes(path, &bytes));
     EXPECT_EQ("abc", bytes);
-    EXPECT_EQ(0u, Leftovers(folder.Path()));
+    EXPECT_EQ(1u, FilesBelow(folder.Path()).size());
 }
 
 TEST(FileBuffer, DestructionFinishesTheFile)
@@ -263,7 +250,7 @@ TEST_F(WriteFileSeam, FailedWriteLeavesTheOldFileOrNone)
             EXPECT_EQ(S_OK, file.Close());
             std::string bytes;
             EXPECT_EQ(existed, ReadFileBytes(path, &bytes) && bytes == "old");
-            EXPECT_EQ(existed ? 1u : 0u, Leftovers(folder.Path(), L"\\*.bin") + Leftovers(folder.Path()));
+            EXPECT_EQ(existed ? 1u : 0u, FilesBelow(folder.Path()).size());
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "ImportSeams.h"
 
+#include <string>
+
 // Calls to an imported function go through its import pointer, __imp_Name (x86_64) or
 // __imp__Name@bytes (i686); the linker sends them to the wrap and keeps the real one.
 #ifdef _WIN64
@@ -93,9 +95,12 @@ void FillDiskAfter(long long bytes)
 } // namespace ReplacedWriteFile
 
 volatile LONG closeFailsAt = 0;
+volatile LONG flushFailsAt = 0;
+volatile LONG flushCalls = 0;
 extern decltype(&CreateFileW) g_realCreateFile __asm__(KZ_REAL_IMPORT(CreateFileW, 28));
-extern decltype(&MoveFileExW) g_realMoveFileEx __asm__(KZ_REAL_IMPORT(MoveFileExW, 12));
+extern decltype(&SetFileInformationByHandle) g_realSetFileInformation __asm__(KZ_REAL_IMPORT(SetFileInformationByHandle, 16));
 extern decltype(&CloseHandle) g_realCloseHandle __asm__(KZ_REAL_IMPORT(CloseHandle, 4));
+extern decltype(&FlushFileBuffers) g_realFlushFileBuffers __asm__(KZ_REAL_IMPORT(FlushFileBuffers, 4));
 
 static bool IsReadOnlyFile(LPCWSTR path)
 {
@@ -115,9 +120,15 @@ static HANDLE WINAPI CreateFileCall(LPCWSTR path, DWORD access, DWORD share, LPS
     return g_realCreateFile(path, access, share, security, disposition, flags, model);
 }
 
-static BOOL WINAPI MoveFileExCall(LPCWSTR from, LPCWSTR to, DWORD flags)
+static BOOL WINAPI SetFileInformationCall(HANDLE file, FILE_INFO_BY_HANDLE_CLASS type, LPVOID info, DWORD size)
 {
-    return IsReadOnlyFile(to) ? (SetLastError(ERROR_ACCESS_DENIED), FALSE) : g_realMoveFileEx(from, to, flags);
+    if (type == FileRenameInfo) {
+        const FILE_RENAME_INFO* rename = static_cast<const FILE_RENAME_INFO*>(info);
+        const std::wstring to(rename->FileName, rename->FileNameLength / sizeof(wchar_t));
+        if (IsReadOnlyFile(to.c_str()))
+            return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+    }
+    return g_realSetFileInformation(file, type, info, size);
 }
 
 static BOOL WINAPI CloseHandleCall(HANDLE handle)
@@ -127,9 +138,18 @@ static BOOL WINAPI CloseHandleCall(HANDLE handle)
     return g_realCloseHandle(handle) && (!fail || (SetLastError(ERROR_NETNAME_DELETED), FALSE));
 }
 
+static BOOL WINAPI FlushFileBuffersCall(HANDLE handle)
+{
+    InterlockedIncrement(&flushCalls);
+    const bool fail = flushFailsAt > 0 && (flushFailsAt == 1 || InterlockedDecrement(&flushFailsAt) == 0);
+    return fail ? (SetLastError(ERROR_DISK_FULL), FALSE) : g_realFlushFileBuffers(handle);
+}
+
 decltype(&CreateFileW) g_wrappedCreateFile __asm__(KZ_WRAPPED_IMPORT(CreateFileW, 28)) = CreateFileCall;
-decltype(&MoveFileExW) g_wrappedMoveFileEx __asm__(KZ_WRAPPED_IMPORT(MoveFileExW, 12)) = MoveFileExCall;
+decltype(&SetFileInformationByHandle) g_wrappedSetFileInformation __asm__(KZ_WRAPPED_IMPORT(SetFileInformationByHandle, 16)) =
+    SetFileInformationCall;
 decltype(&CloseHandle) g_wrappedCloseHandle __asm__(KZ_WRAPPED_IMPORT(CloseHandle, 4)) = CloseHandleCall;
+decltype(&FlushFileBuffers) g_wrappedFlushFileBuffers __asm__(KZ_WRAPPED_IMPORT(FlushFileBuffers, 4)) = FlushFileBuffersCall;
 
 NoNewThreads::NoNewThreads() : start_(g_refusedThreads)
 {

@@ -40,3 +40,7 @@ private:
 // While closeFailsAt is n > 0, the n-th close of a disk file and each after it close and fail (a
 // lasting write-behind error: the stager's failed close is tried again on the worker).
 extern volatile LONG closeFailsAt;
+// While flushFailsAt is n > 0, the n-th flush and each after it fail with ERROR_DISK_FULL (a
+// delayed write that found no room).
+extern volatile LONG flushFailsAt;
+extern volatile LONG flushCalls;     // every flush, counted

@@ -127,4 +127,27 @@ std::u16string U16(const wchar_t* text)
     return out;
 }
 
+// Names of the files in a folder tree, relative to it.
+std::vector<std::wstring> FilesBelow(const std::wstring& root, const std::wstring& relative)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::wstring& below : FilesBelow(root, relative + name + L"\\"))
+                names.push_back(below);
+        } else {
+            names.push_back(relative + name);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
 } // namespace ArchiveTest

@@ -26,6 +26,8 @@ inline bool WriteFileBytes(const std::wstring& path, const std::string& bytes, D
 std::string ResourceBytes(const wchar_t* name, const wchar_t* type);
 // A file of the test fixtures laid out on the host at build time (reached through Wine's Z:).
 std::wstring FixturePath(const std::wstring& relative);
+// Names of the files in a folder tree, relative to it.
+std::vector<std::wstring> FilesBelow(const std::wstring& root, const std::wstring& relative = L"");
 // Windows-1252 bytes as text.
 std::wstring FromCp1252(const std::string& bytes);
 // File-list lines as the setup reads them: names after "->" without leading spaces.

@@ -35,25 +35,6 @@ std::pair<ULONGLONG, ULONGLONG> Stamp(const std::wstring& path)
             (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime};
 }
 
-// The uninstall data file for the list: the count, then each name's length and UTF-16 text.
-std::vector<uint8_t> UninstallData(const SetupFileList& files)
-{
-    std::vector<uint8_t> bytes;
-    auto put = [&bytes](uint32_t value) {
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    };
-    put(static_cast<uint32_t>(files.Entries().size()));
-    for (const SetupFileList::Entry& entry : files.Entries()) {
-        put(static_cast<uint32_t>(entry.target.size()));
-        for (wchar_t c : entry.target) {
-            bytes.push_back(static_cast<uint8_t>(c));
-            bytes.push_back(static_cast<uint8_t>(c >> 8));
-        }
-    }
-    return bytes;
-}
-
 // A point of the install, seen on the disk: a temporary file of at least minimum bytes appears
 // in the folder, or else the file changes (size or time).
 struct KillPoint {
@@ -150,10 +131,7 @@ bool InterruptedInstall::CheckWhole(const std::wstring& when)
     const bool files = fresh + earlier == static_cast<int>(files_.Entries().size());
     DriverLog::Check(files, "%s: every installed file is whole (%d new, %d earlier)", DriverLog::Utf8(when).c_str(),
                      fresh, earlier);
-    const bool data = FileProbe::Read(folder + L"\\Uninstall", &content) && content == UninstallData(files_);
-    DriverLog::Check(data, "%s: the uninstall data file is whole (%zu bytes)", DriverLog::Utf8(when).c_str(),
-                     content.size());
-    return files && data;
+    return InstallCheck(files_, options_.payloadRoot).VerifyUninstallData(folder) && files;
 }
 
 bool InterruptedInstall::Kills()
