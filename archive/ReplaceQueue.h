@@ -2,7 +2,7 @@
 #include "archive/TargetFile.h"
 
 // Puts the files that replace earlier ones in place on a thread of its own, in the order they
-// are given: each is flushed, closed and moved over its target there, while the worker goes
+// are given: each is flushed and moved over its target there, while the worker goes
 // on writing the next files. A flush waits on the disk, and an install over an earlier one
 // has one for every file. The first failure stops the queue; what follows it is removed, and
 // the worker records the failure (it comes before anything the worker met after giving it).

@@ -23,7 +23,7 @@ HANDLE OpenForWriting(const WString& path, DWORD disposition = CREATE_NEW)
 
 // Moves the open file over target: by its handle, one call where a move by name opens the file
 // again. ERROR_SUCCESS or the system's reason.
-DWORD MoveOver(HANDLE file, const WString& target)
+DWORD RenameByHandle(HANDLE file, const WString& target)
 {
     const DWORD nameBytes = static_cast<DWORD>(target.Length()) * sizeof(wchar_t);
     const DWORD size = static_cast<DWORD>(sizeof(FILE_RENAME_INFO)) + nameBytes;
@@ -217,14 +217,14 @@ void TargetFile::Adopt(const WString& written, const WString& target, bool flush
 
 DWORD TargetFile::MoveOver(HANDLE file)
 {
-    DWORD error = ::MoveOver(file, target_);
+    DWORD error = RenameByHandle(file, target_);
     // Windows refuses to replace a read-only file, which a user, a backup or a sync tool may
     // have left: the attribute goes, and comes back if the move fails still.
     const DWORD attributes = error == ERROR_ACCESS_DENIED ? GetFileAttributesW(target_.c_str()) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
         !SetFileAttributesW(target_.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
         return error;
-    error = ::MoveOver(file, target_);
+    error = RenameByHandle(file, target_);
     if (error != ERROR_SUCCESS)
         SetFileAttributesW(target_.c_str(), attributes);
     return error;
