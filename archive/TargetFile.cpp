@@ -75,29 +75,26 @@ bool TargetFile::Open(const WString& target, const WString& stagingFolder, bool 
     error_ = ERROR_SUCCESS;
     flushed_ = false;
     // Over an earlier installation most targets exist: a look (no open) finds which.
-    const DWORD attributes = stagingFolder.Length() > 0 || likelyExists ? GetFileAttributesW(target_.c_str())
-                                                                          : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = stagingFolder.Length() > 0 || likelyExists ? GetFileAttributesW(target_.c_str())
+                                                                    : INVALID_FILE_ATTRIBUTES;
     replaces_ = attributes != INVALID_FILE_ATTRIBUTES;
-    if (stagingFolder.Length() > 0 || replaces_) {
-        // A folder in the way is refused as writing over it would be.
-        if (IsFolder(attributes))
-            return Fail(kOpen, ERROR_ACCESS_DENIED);
-        return OpenTemporary(stagingFolder.Length() > 0 ? stagingFolder : FolderOf(target_));
+    if (stagingFolder.Length() == 0 && !replaces_) {
+        // Most targets of a fresh install do not exist: one call makes them.
+        file_.reset(OpenForWriting(target_));
+        if (file_) {
+            written_ = target_;
+            return true;
+        }
+        const DWORD code = GetLastError();
+        if (!IsExists(code))
+            return Fail(kOpen, code);
+        attributes = GetFileAttributesW(target_.c_str());
+        replaces_ = true;
     }
-    // Most targets of a fresh install do not exist: one call makes them.
-    file_.reset(OpenForWriting(target_));
-    if (file_) {
-        written_ = target_;
-        return true;
-    }
-    const DWORD code = GetLastError();
-    if (!IsExists(code))
-        return Fail(kOpen, code);
     // A folder in the way is refused as writing over it would be.
-    if (IsFolder(GetFileAttributesW(target_.c_str())))
+    if (IsFolder(attributes))
         return Fail(kOpen, ERROR_ACCESS_DENIED);
-    replaces_ = true;
-    return OpenTemporary(FolderOf(target_));
+    return OpenTemporary(stagingFolder.Length() > 0 ? stagingFolder : FolderOf(target_));
 }
 
 bool TargetFile::OpenTemporary(const WString& folder)
